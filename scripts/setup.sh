@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build, run and test QelvaView.
+# Run as root. Safe to run again: apt-get skips what is already there.
+set -euo pipefail
+
+packages=(
+  # native build, unit tests, benchmarks
+  build-essential cmake g++ clang libgtest-dev googletest libbenchmark-dev
+  # Windows builds and running them
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb fonts-ipafont-gothic fonts-wine locales
+  # independent decoders for the peer checks and the benchmark's peer
+  python3 python3-pil imagemagick libgif-dev
+  # benchmark timing
+  time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update
+  apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# Wine shows the viewer's Japanese texts only under a Japanese locale.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then
+  sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' >> /etc/locale.gen
+  locale-gen
+fi
+echo "setup: everything QelvaView needs is installed"
