@@ -90,8 +90,9 @@ bool DecodeArchiveEntry(PictureHost& host, GameFile& file, std::string_view lowe
   const int32_t entry = entryIndex;
   const int count = ArchiveEntryCount(*archive);
   if (entry < 0 || entry >= count) {
-    throw PictureError(FillMessage(kMsgNoSuchEntry, std::to_string(entry)) + " (0～" +
-                       std::to_string(count - 1) + ")");
+    std::string message = FillMessage(kMsgNoSuchEntry, std::to_string(entry));
+    message.append(" (0～").append(std::to_string(count - 1)).append(")");
+    throw PictureError(message);
   }
   switch (archive->kind) {
     case ArchiveKind::kGroupBackground:
@@ -111,7 +112,7 @@ bool DecodeArchiveEntry(PictureHost& host, GameFile& file, std::string_view lowe
       DecodeEndingSprite(image, file, path, host.Paths(), archive->group, entry);
       break;
   }
-  path += "[" + std::to_string(entry) + "]";
+  path.append("[").append(std::to_string(entry)).append("]");
   entryIndex = 0;
   return true;
 }

@@ -96,6 +96,10 @@ PictureFamily SelectFamily(const GameName& name, uint64_t fileSize) {
   return PictureFamily::kNone;
 }
 
+bool IsArchiveName(const GameName& name) {
+  return SelectFamily(name, 0) == PictureFamily::kArchive;
+}
+
 bool LoadGamePicture(PictureHost& host, std::string& path, int32_t& entryIndex, DibImage& image) {
   const GameName name = DeriveGameName(path, host.Paths());
   if (!PassesNameGate(name)) {

@@ -57,6 +57,9 @@ enum class PictureFamily {
 };
 // The family of a name that passed the gate, the first rule that matches deciding.
 PictureFamily SelectFamily(const GameName& name, uint64_t fileSize);
+// Whether a name that passed the gate goes to the archive branch. No size is needed: the only
+// rule that looks at the size (items) never takes an archive name.
+bool IsArchiveName(const GameName& name);
 
 // Decodes the game picture at path into image. Returns true with a complete image, or false
 // with image untouched: a name the gate refuses (after the host's message box), a name of no

@@ -1,0 +1,24 @@
+// qelvaconv: converts game pictures, archives and whole game folders in one command.
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "cli/convert.h"
+
+#ifdef _WIN32
+#include "common/wide_text_win.h"
+
+// Windows hands the arguments over as UTF-16; inside the program they are UTF-8.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(qelva::NarrowToUtf8(argv[i]));
+  auto console = qelva::cli::MakeProcessConsole();
+  return qelva::cli::RunConverter(args, *console);
+}
+#else
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  auto console = qelva::cli::MakeProcessConsole();
+  return qelva::cli::RunConverter(args, *console);
+}
+#endif
