@@ -1,0 +1,174 @@
+// The converter end to end on files in a temporary folder: what it writes, what it passes over,
+// what it reports, and its exit status.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/console.h"
+#include "cli/convert.h"
+#include "common/byte_order.h"
+#include "test_support.h"
+
+namespace qelva::cli {
+namespace {
+
+using test::Bytes;
+using test::TempDir;
+
+class RecordingConsole final : public Console {
+ public:
+  void Out(std::string_view line) override { out.emplace_back(line); }
+  void Err(std::string_view line) override { err.emplace_back(line); }
+  bool ErrIsTerminal() const override { return false; }
+  void Progress(std::string_view) override {}
+  std::vector<std::string> out, err;
+};
+
+// A palette whose word i is i (so entry i is some colour), then 112 x 112 pixels of `fill`.
+Bytes ItemFile(uint8_t fill) {
+  Bytes file(512 + 112 * 112, fill);
+  for (unsigned i = 0; i < 256; ++i) {
+    file[2 * i] = static_cast<uint8_t>(i >> 8);
+    file[2 * i + 1] = static_cast<uint8_t>(i);
+  }
+  return file;
+}
+
+// The bromide archive with all 13 records; record n's pixels are all n.
+Bytes BromideArchive() {
+  Bytes file(16384 + 13 * 36864, 0);
+  for (size_t n = 0; n < 13; ++n) {
+    std::fill_n(file.begin() + static_cast<ptrdiff_t>(16384 + n * 36864 + 1520), 35200,
+                static_cast<uint8_t>(n));
+  }
+  return file;
+}
+
+struct Outcome {
+  int status;
+  RecordingConsole console;
+};
+
+Outcome Convert(std::vector<std::string> args) {
+  Outcome run;
+  run.status = RunConverter(args, run.console);
+  return run;
+}
+
+TEST(Converter, AFolderIsConvertedFileByFileAndNonPicturesArePassedOverQuietly) {
+  TempDir in, out;
+  test::WriteBytes(in.File("Item01.bin"), ItemFile(7));
+  test::WriteBytes(in.File("readme.txt"), {'h', 'i'});
+  test::WriteBytes(in.File("eye2.bin"), Bytes(100, 0));       // no family
+  test::WriteBytes(in.File("xx_cg.bin"), Bytes(100, 0));      // no such archive group
+  test::WriteBytes(in.File("item02.bin"), Bytes(13055, 0));  // an item needs 13056 bytes
+
+  const Outcome run = Convert({"-o", out.path(), in.path()});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.console.err.empty());
+  EXPECT_EQ(out.Names(), std::vector<std::string>{"Item01.bmp"});
+  const Bytes bmp = test::ReadBytes(out.File("Item01.bmp"));
+  ASSERT_EQ(bmp.size(), 14u + 1064u + 112u * 112u);
+  EXPECT_EQ(bmp.back(), 7);
+}
+
+TEST(Converter, NamedInputsThatFailAreReportedOneLineEachAndTheRestStillConverted) {
+  TempDir in, out;
+  test::WriteBytes(in.File("eye2.bin"), Bytes(100, 0));
+  test::WriteBytes(in.File("Item01.bin"), ItemFile(1));
+  test::WriteBytes(in.File("Kabe01.bin"), Bytes(600, 0));  // ends inside its tile map
+
+  const Outcome run = Convert({"-o", out.path(), in.File("notes.txt"), in.File("eye2.bin"),
+                           in.File("missing.bin"), in.File("Kabe01.bin"), in.File("Item01.bin")});
+  EXPECT_EQ(run.status, 1);
+  ASSERT_EQ(run.console.err.size(), 4u);
+  EXPECT_EQ(run.console.err[0], in.File("notes.txt") + ": ファイル名が違います");
+  EXPECT_EQ(run.console.err[1], in.File("eye2.bin") + ": ゲームの画像ﾌｧｲﾙではありません");
+  EXPECT_EQ(run.console.err[2], in.File("missing.bin") + ": ﾌｧｲﾙが見つかりません");
+  EXPECT_EQ(run.console.err[3], in.File("Kabe01.bin") + ": ﾌｧｲﾙの末尾以降を読み込みました");
+  EXPECT_EQ(out.Names(), std::vector<std::string>{"Item01.bmp"});
+}
+
+TEST(Converter, EveryEntryOfAnArchiveBecomesAFileNamedAfterItsNumber) {
+  TempDir in, out;
+  test::WriteBytes(in.File("OMALL.DAT"), BromideArchive());
+  const Outcome run = Convert({"-t", "rle", "-o", out.path(), in.File("OMALL.DAT")});
+  EXPECT_EQ(run.status, 0);
+  std::vector<std::string> expected;
+  for (int n = 0; n < 13; ++n) expected.push_back("OMALL-" + std::to_string(n) + ".bmp");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(out.Names(), expected);
+  // Entry 9 is 200 rows of index 9: each row one run of 176 and an end of line.
+  const Bytes bmp = test::ReadBytes(out.File("OMALL-9.bmp"));
+  ASSERT_GT(bmp.size(), 1078u + 4u);
+  EXPECT_EQ(ReadLe32(&bmp[14 + 16]), 1u);  // BI_RLE8
+  EXPECT_EQ(bmp[1078], 176);
+  EXPECT_EQ(bmp[1079], 9);
+}
+
+TEST(Converter, OneEntryCanBeChosenAndAnEntryTheArchiveLacksIsRefused) {
+  TempDir in, out;
+  test::WriteBytes(in.File("omall.dat"), BromideArchive());
+  Outcome run = Convert({"-e", "3", "-o", out.path(), in.File("omall.dat")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(out.Names(), std::vector<std::string>{"omall-3.bmp"});
+
+  run = Convert({"-e", "13", "-o", out.path(), in.File("omall.dat")});
+  EXPECT_EQ(run.status, 1);
+  ASSERT_EQ(run.console.err.size(), 1u);
+  EXPECT_EQ(run.console.err[0].rfind(in.File("omall.dat") + "[13]: ", 0), 0u)
+      << run.console.err[0];
+
+  // Inside a folder an archive without that entry is passed over like any non-picture.
+  run = Convert({"-e", "13", "-o", out.path(), in.path()});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.console.err.empty());
+
+  EXPECT_EQ(Convert({"-e", "-1", in.File("omall.dat")}).status, 2);
+}
+
+TEST(Converter, ListingPrintsEachPictureWithItsSizeAndTitleAndWritesNothing) {
+  TempDir in;
+  test::WriteBytes(in.File("omall.dat"), BromideArchive());
+  test::WriteBytes(in.File("item01.bin"), ItemFile(0));
+  const Outcome run = Convert({"-l", "-e", "9", in.path()});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.console.out,
+            (std::vector<std::string>{in.File("item01.bin") + "\t112x112x8",
+                                      in.File("omall.dat") + "[9]\t176x200x8\tQelva"}));
+  EXPECT_EQ(in.Names(), (std::vector<std::string>{"item01.bin", "omall.dat"}));
+}
+
+TEST(Converter, AFailedInputLeavesAnEarlierOutputOfTheSameNameUntouched) {
+  TempDir in, out;
+  test::WriteBytes(in.File("load01.bin"), Bytes(4000, 0));  // map cut short
+  test::WriteBytes(out.File("load01.bmp"), {'o', 'l', 'd'});
+  const Outcome run = Convert({"-o", out.path(), in.File("load01.bin")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(test::ReadBytes(out.File("load01.bmp")), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(out.Names(), std::vector<std::string>{"load01.bmp"});  // no temporary file left
+}
+
+TEST(Converter, TwoInputsWithTheSameOutputNameDoNotOverwriteEachOther) {
+  TempDir a, b, out;
+  test::WriteBytes(a.File("item01.bin"), ItemFile(1));
+  test::WriteBytes(b.File("item01.bin"), ItemFile(2));
+  const Outcome run = Convert({"-o", out.path(), a.File("item01.bin"), b.File("item01.bin")});
+  EXPECT_EQ(run.status, 1);
+  ASSERT_EQ(run.console.err.size(), 1u);
+  EXPECT_EQ(run.console.err[0].rfind(b.File("item01.bin") + ": ", 0), 0u);
+  EXPECT_EQ(test::ReadBytes(out.File("item01.bmp")).back(), 1);
+}
+
+TEST(Converter, TheOutputFolderIsCreatedWhenMissing) {
+  TempDir in, out;
+  test::WriteBytes(in.File("item01.bin"), ItemFile(3));
+  const std::string nested = out.File("a");
+  const Outcome run = Convert({"-o", nested + "/b", in.File("item01.bin")});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(test::FileExists(nested + "/b/item01.bmp"));
+}
+
+}  // namespace
+}  // namespace qelva::cli
