@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Converting the whole sample game folder with qelvaconv, measured in one run against
+- the physical floor: copying the same bytes (every sample file read, every output file written),
+- ImageMagick converting the equivalent BMP files (qelvaconv's own outputs) into BMP again.
+
+Usage: bench/convert_vs_peers.py [BUILD_DIR] [RUNS]   (default build/release, 7 runs)
+Prints a Markdown table of median wall-clock times and ratios, with the machine it ran on.
+"""
+import os
+import platform
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+build = sys.argv[1] if len(sys.argv) > 1 else "build/release"
+runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
+qelvaconv = os.path.join(build, "qelvaconv")
+make_samples = os.path.join(build, "qelva_make_samples")
+mogrify = shutil.which("mogrify")
+if not mogrify:
+    sys.exit("mogrify (ImageMagick) is missing: run scripts/setup.sh")
+
+
+def machine():
+    model = platform.processor() or "unknown CPU"
+    try:
+        with open("/proc/cpuinfo") as f:
+            for line in f:
+                if line.startswith("model name"):
+                    model = line.split(":", 1)[1].strip()
+                    break
+    except OSError:
+        pass
+    return f"{model}, {os.cpu_count()} cores, {platform.system()} {platform.release()}"
+
+
+def fresh(path):
+    shutil.rmtree(path, ignore_errors=True)
+    os.makedirs(path)
+
+
+def folder_bytes(path):
+    return sum(os.path.getsize(os.path.join(path, n)) for n in os.listdir(path)
+               if os.path.isfile(os.path.join(path, n)))
+
+
+def timed(prepare, command):
+    """Median wall-clock seconds of `runs` runs; prepare() runs untimed before each."""
+    times = []
+    for _ in range(runs + 1):  # the first run warms the page cache and is dropped
+        prepare()
+        start = time.perf_counter()
+        command()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times[1:])
+
+
+def run(*args):
+    subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def copy_files(sources, target):
+    for folder in sources:
+        for name in sorted(os.listdir(folder)):
+            path = os.path.join(folder, name)
+            if os.path.isfile(path):
+                shutil.copyfile(path, os.path.join(target, os.path.basename(folder) + "-" + name))
+
+
+with tempfile.TemporaryDirectory(prefix="qelva-bench-") as work:
+    samples = os.path.join(work, "samples")
+    run(make_samples, samples)
+    rows = []
+    for kind, magick_args in (("bmp", []), ("rle", ["-compress", "RLE"])):
+        ours = os.path.join(work, "ours-" + kind)
+        fresh(ours)
+        run(qelvaconv, "-t", kind, "-o", ours, samples)  # the BMP files ImageMagick gets
+        pictures = len(os.listdir(ours))
+        out = os.path.join(work, "out")
+        copy = lambda: copy_files([samples, ours], out)
+        t_ours = timed(lambda: fresh(out), lambda: run(qelvaconv, "-t", kind, "-o", out, samples))
+        t_copy = timed(lambda: fresh(out), copy)
+        magick = [mogrify, "-path", out, "-format", "bmp", *magick_args]
+        t_magick = timed(lambda: fresh(out),
+                         lambda: run(*magick, *sorted(os.path.join(ours, n) for n in os.listdir(ours))))
+        rows.append((kind, pictures, folder_bytes(samples), folder_bytes(ours), t_ours, t_copy, t_magick))
+
+print(f"Machine: {machine()}")
+print(f"Command: bench/convert_vs_peers.py {build} {runs}   (median of {runs} runs after one warm-up)")
+print()
+print("| type | pictures | bytes in | bytes out | qelvaconv | copy (floor) | ImageMagick mogrify | qelvaconv / copy | ImageMagick / qelvaconv |")
+print("|---|---|---|---|---|---|---|---|---|")
+for kind, pictures, bytes_in, bytes_out, t_ours, t_copy, t_magick in rows:
+    print(f"| {kind} | {pictures} | {bytes_in} | {bytes_out} | {t_ours*1000:.1f} ms | {t_copy*1000:.1f} ms"
+          f" | {t_magick*1000:.1f} ms | {t_ours/t_copy:.2f}x | {t_magick/t_ours:.1f}x |")
