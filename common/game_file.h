@@ -39,4 +39,17 @@ class GameFile {
   uint64_t position_ = 0;
 };
 
+// Closes a file when it goes out of scope, so that a decoder that promises to close its file
+// also does so when a step fails.
+class CloseOnExit {
+ public:
+  explicit CloseOnExit(GameFile& file) : file_(file) {}
+  ~CloseOnExit() { file_.Close(); }
+  CloseOnExit(const CloseOnExit&) = delete;
+  CloseOnExit& operator=(const CloseOnExit&) = delete;
+
+ private:
+  GameFile& file_;
+};
+
 }  // namespace qelva

@@ -118,6 +118,7 @@ bool DecodeArchiveEntry(PictureHost& host, GameFile& file, std::string_view lowe
 }
 
 void DecodeBromide(DibImage& image, GameFile& file, int entry) {
+  const CloseOnExit closer(file);
   const uint64_t record = kBromideFirstRecord + uint64_t{kBromideRecordSize} * static_cast<uint32_t>(entry);
   image.SetWidth(kBromideWidth);
   image.SetHeight(kBromideHeight);
@@ -136,6 +137,7 @@ std::string SpritePalettePath(std::string_view archivePath, PathSyntax syntax) {
 
 void DecodeEndingSprite(DibImage& image, GameFile& file, const std::string& archivePath,
                         PathSyntax syntax, int group, int entry) {
+  CloseOnExit closer(file);
   const SpriteSlot& slot = kSpriteTable[static_cast<size_t>(group)][static_cast<size_t>(entry)];
   const size_t width = size_t{slot.width} * 8;
   const size_t height = slot.height;

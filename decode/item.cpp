@@ -10,6 +10,7 @@
 namespace qelva {
 
 void DecodeItem(DibImage& image, GameFile& file) {
+  const CloseOnExit closer(file);
   constexpr size_t kSide = kItemSide;
   image.SetWidth(kItemSide);
   image.SetHeight(kItemSide);

@@ -43,6 +43,7 @@ unsigned MapEntryOfCell(unsigned r, unsigned c, unsigned cellsWide, unsigned cel
 }
 
 void DecodeTiled(TileHeader& header, DibImage& image, GameFile& file) {
+  const CloseOnExit closer(file);
   const unsigned cellsWide = header.cellsWide;
   const unsigned cellsHigh = header.cellsHigh;
   const unsigned cells = cellsWide * cellsHigh;
