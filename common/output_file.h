@@ -32,7 +32,6 @@ class OutputFile {
   std::string target_;
   std::string temporary_;
   intptr_t handle_;
-  bool failed_ = false;
 };
 
 }  // namespace qelva

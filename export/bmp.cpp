@@ -10,7 +10,8 @@
 namespace qelva {
 namespace {
 
-constexpr std::string_view kMsgUnsupportedBitmap = "この形式のﾋﾞｯﾄﾏｯﾌﾟは保存できません (%s)";
+constexpr std::string_view kMsgUnsupportedBitCount = "この形式のﾋﾞｯﾄﾏｯﾌﾟは保存できません (%s ﾋﾞｯﾄ/ﾋﾟｸｾﾙ)";
+constexpr std::string_view kMsgBitmapTooLarge = "ﾋﾞｯﾄﾏｯﾌﾟが大きすぎます (%s ﾊﾞｲﾄ)";
 constexpr std::string_view kMsgBitmapTooShort = "ﾋﾞｯﾄﾏｯﾌﾟのﾃﾞｰﾀが足りません";
 
 bool IsWritableBitCount(uint16_t bitCount) {
@@ -27,7 +28,7 @@ void WriteBitmapFile(const std::string& fileName, DibImage& image) {
   if (image.info.size() < kDibHeaderSize) throw PictureError(std::string(kMsgBitmapTooShort));
   const uint16_t bitCount = image.BitCount();
   if (!IsWritableBitCount(bitCount)) {
-    throw PictureError(FillMessage(kMsgUnsupportedBitmap, std::to_string(bitCount) + " bpp"));
+    throw PictureError(FillMessage(kMsgUnsupportedBitCount, std::to_string(bitCount)));
   }
   const uint32_t infoSize = BitmapInfoSize(bitCount);
   const uint64_t imageSize = image.PixelBlockSize();
@@ -36,7 +37,7 @@ void WriteBitmapFile(const std::string& fileName, DibImage& image) {
     throw PictureError(std::string(kMsgBitmapTooShort));
   }
   if (fileSize > UINT32_MAX) {
-    throw PictureError(FillMessage(kMsgUnsupportedBitmap, std::to_string(fileSize) + " bytes"));
+    throw PictureError(FillMessage(kMsgBitmapTooLarge, std::to_string(fileSize)));
   }
 
   if (image.Compression() == kBiRgb) image.SetImageSize(0);

@@ -33,10 +33,13 @@ size_t RunLength(const uint8_t* p, size_t n) {
 }
 
 bool EncodeRle8(const DibImage& source, DibImage& encoded) {
+  if (source.info.size() < kDibHeaderSize) throw PictureError(std::string(kMsgBadSource));
   const uint16_t bitCount = source.BitCount();
   if (bitCount != 4 && bitCount != 8) return false;
 
-  const size_t infoSize = ReadLe32(&source.info[dib_field::kSize]) + (size_t{4} << bitCount);
+  // In 64 bits, so that a huge size field cannot wrap around in a 32-bit build.
+  const uint64_t infoSize =
+      uint64_t{ReadLe32(&source.info[dib_field::kSize])} + (uint64_t{4} << bitCount);
   const int64_t width = source.Width();
   const int64_t height = source.Height();
   const uint64_t stride = DibRowStride(width, bitCount);

@@ -1,0 +1,88 @@
+// OutputFile writes a file whole or not at all: the target changes only at Commit.
+#include "common/output_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/errors.h"
+#include "test_support.h"
+
+namespace qelva {
+namespace {
+
+using test::Bytes;
+
+TEST(OutputFile, CommitCreatesTheFileWithExactlyTheBytesWritten) {
+  test::TempDir dir;
+  const std::string target = dir.File("kabe01.bmp");
+  {
+    OutputFile file(target);
+    file.Write("BM", 2);
+    const Bytes body{0x00, 0x0A, 0x1A, 0x0D, 0x0A, 0xFF};
+    file.Write(body.data(), body.size());
+    file.Write(nullptr, 0);
+    file.Commit();
+  }
+  EXPECT_EQ(test::ReadBytes(target), (Bytes{'B', 'M', 0x00, 0x0A, 0x1A, 0x0D, 0x0A, 0xFF}));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"kabe01.bmp"});
+}
+
+TEST(OutputFile, ExistingTargetIsUntouchedUntilCommitAndThenReplaced) {
+  test::TempDir dir;
+  const std::string target = dir.File("kabe01.bmp");
+  test::WriteBytes(target, {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'});
+  OutputFile file(target);
+  file.Write("new", 3);
+  EXPECT_EQ(test::ReadBytes(target), (Bytes{'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'}));
+  file.Commit();
+  EXPECT_EQ(test::ReadBytes(target), (Bytes{'n', 'e', 'w'}));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"kabe01.bmp"});
+}
+
+TEST(OutputFile, DestroyedWithoutCommitLeavesTheFolderAsItWas) {
+  test::TempDir dir;
+  const std::string existing = dir.File("old.bmp");
+  test::WriteBytes(existing, {1, 2, 3});
+  {
+    OutputFile file(existing);
+    file.Write("partial", 7);
+  }
+  {
+    OutputFile file(dir.File("new.bmp"));
+    file.Write("partial", 7);
+  }
+  EXPECT_EQ(test::ReadBytes(existing), (Bytes{1, 2, 3}));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"old.bmp"});
+}
+
+TEST(OutputFile, FileInAMissingFolderCannotBeCreated) {
+  test::TempDir dir;
+  const std::string target = test::JoinPath(dir.File("missing"), "\xE7\x94\xBB\xE5\x83\x8F.bmp");
+  try {
+    OutputFile file(target);
+    FAIL() << "created " << target;
+  } catch (const StreamError& error) {
+    EXPECT_EQ(std::string(error.what()), "ﾌｧｲﾙ " + target + " を作成できません");
+  }
+  EXPECT_TRUE(dir.Names().empty());
+}
+
+TEST(OutputFile, CommitOverAFolderFailsAndLeavesNoTemporaryFile) {
+  test::TempDir dir;
+  const std::string target = dir.File("taken.bmp");
+  test::MakeFolder(target);
+  OutputFile file(target);
+  file.Write("BM", 2);
+  try {
+    file.Commit();
+    FAIL() << "a file replaced the folder " << target;
+  } catch (const StreamError& error) {
+    EXPECT_EQ(std::string(error.what()), "ﾌｧｲﾙ " + target + " を作成できません");
+  }
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"taken.bmp"});
+}
+
+}  // namespace
+}  // namespace qelva

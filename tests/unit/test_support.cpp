@@ -1,0 +1,196 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "common/byte_order.h"
+
+namespace qelva::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path FsPath(const std::string& utf8) {
+  return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  std::random_device random;
+  const fs::path base = fs::temp_directory_path();
+  for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+    const fs::path candidate = base / ("qelva-test-" + std::to_string(random()));
+    std::error_code error;
+    if (fs::create_directory(candidate, error)) path_ = Utf8(candidate);
+  }
+  if (path_.empty()) ADD_FAILURE() << "cannot create a temporary folder in " << Utf8(base);
+}
+
+TempDir::~TempDir() {
+  std::error_code error;
+  if (!path_.empty()) fs::remove_all(FsPath(path_), error);
+}
+
+std::string TempDir::File(std::string_view name) const { return JoinPath(path_, name); }
+
+std::string JoinPath(const std::string& folder, std::string_view name) {
+  return Utf8(FsPath(folder) / FsPath(std::string(name)));
+}
+
+void MakeFolder(const std::string& path) {
+  std::error_code error;
+  if (!fs::create_directory(FsPath(path), error)) ADD_FAILURE() << "cannot create folder " << path;
+}
+
+std::vector<std::string> TempDir::Names() const {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(FsPath(path_))) {
+    names.push_back(Utf8(entry.path().filename()));
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void WriteBytes(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(FsPath(path), std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out) ADD_FAILURE() << "cannot write " << path;
+}
+
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(FsPath(path), std::ios::binary);
+  if (!in) {
+    ADD_FAILURE() << "cannot read " << path;
+    return {};
+  }
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(FsPath(path), error);
+}
+
+Bytes Le16(uint16_t v) {
+  Bytes b(2);
+  WriteLe16(b.data(), v);
+  return b;
+}
+
+Bytes Le32(uint32_t v) {
+  Bytes b(4);
+  WriteLe32(b.data(), v);
+  return b;
+}
+
+Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+Bytes PackRows(const std::vector<Bytes>& rowsTopFirst, int32_t width, uint16_t bitCount) {
+  const size_t stride = static_cast<size_t>(DibRowStride(width, bitCount));
+  Bytes bits(stride * rowsTopFirst.size(), 0);
+  for (size_t r = 0; r < rowsTopFirst.size(); ++r) {
+    const Bytes& row = rowsTopFirst[r];
+    EXPECT_EQ(row.size(), static_cast<size_t>(width)) << "row " << r;
+    uint8_t* out = &bits[(rowsTopFirst.size() - 1 - r) * stride];
+    for (size_t x = 0; x < row.size() && x < static_cast<size_t>(width); ++x) {
+      const size_t bit = x * bitCount;
+      const unsigned shift = 8 - bitCount - bit % 8;
+      out[bit / 8] = static_cast<uint8_t>(out[bit / 8] | row[x] << shift);
+    }
+  }
+  return bits;
+}
+
+DibImage MakeDib(int32_t width, int32_t height, uint16_t bitCount, Bytes bits) {
+  const unsigned colours = bitCount <= 8 ? 1u << bitCount : 0;
+  DibImage image;
+  image.info =
+      Cat({Le32(40), Le32(static_cast<uint32_t>(width)), Le32(static_cast<uint32_t>(height)),
+           Le16(1), Le16(bitCount), Le32(0), Le32(0), Le32(0), Le32(0), Le32(0), Le32(0)});
+  for (unsigned i = 0; i < colours; ++i) {
+    image.info.insert(image.info.end(), {TableBlue(i), TableGreen(i), TableRed(i), 0});
+  }
+  image.bits = std::move(bits);
+  return image;
+}
+
+bool PeerDecode(const std::string& path, PeerPicture& picture) {
+#ifdef _WIN32
+  ADD_FAILURE() << "the peer decoder is not run under Windows (" << path << ")";
+  return false;
+#else
+  // python3-pil is a Debian package: prefer the system's python over one found first in PATH.
+  std::string python = "python3";
+  if (const char* chosen = std::getenv("QELVA_PYTHON")) {
+    python = chosen;
+  } else if (FileExists("/usr/bin/python3")) {
+    python = "/usr/bin/python3";
+  }
+  const char* script = std::getenv("QELVA_PEER_DECODER");
+  if (script == nullptr) script = QELVA_PEER_DECODER;
+  auto quote = [](const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+  };
+  const std::string command = quote(python) + " " + quote(script) + " " + quote(path);
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    ADD_FAILURE() << "cannot run " << command;
+    return false;
+  }
+  Bytes out;
+  uint8_t chunk[65536];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+    out.insert(out.end(), chunk, chunk + got);
+  }
+  const int status = ::pclose(pipe);
+  if (status != 0) {
+    ADD_FAILURE() << "peer decoder failed (status " << status << "): " << command;
+    return false;
+  }
+
+  const auto newline = std::find(out.begin(), out.end(), uint8_t{'\n'});
+  int width = 0, height = 0, colours = 0;
+  const std::string header(out.begin(), newline);
+  if (newline == out.end() ||
+      std::sscanf(header.c_str(), "%d %d %d", &width, &height, &colours) != 3 || width < 0 ||
+      height < 0 || colours < 0) {
+    ADD_FAILURE() << "peer decoder gave no header line for " << path;
+    return false;
+  }
+  const size_t start = static_cast<size_t>(newline - out.begin()) + 1;
+  const size_t expected = start + static_cast<size_t>(colours) * 3 +
+                          static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (out.size() != expected) {
+    ADD_FAILURE() << "peer decoder gave " << out.size() << " bytes, expected " << expected;
+    return false;
+  }
+  picture.width = width;
+  picture.height = height;
+  picture.paletteRgb.assign(out.begin() + static_cast<ptrdiff_t>(start),
+                            out.begin() + static_cast<ptrdiff_t>(start) + colours * 3);
+  picture.indices.assign(out.begin() + static_cast<ptrdiff_t>(start) + colours * 3, out.end());
+  return true;
+#endif
+}
+
+}  // namespace qelva::test
