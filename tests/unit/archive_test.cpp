@@ -16,7 +16,7 @@ namespace qelva {
 namespace {
 
 using decode_fixtures::Bytes;
-using decode_fixtures::Concat;
+using decode_fixtures::Cat;
 using decode_fixtures::MapOfTiles;
 using decode_fixtures::MarkAtCell;
 using decode_fixtures::MarkedTiles;
@@ -138,7 +138,7 @@ TEST(ArchiveTables, PaletteNumbersStayInsideTheGroupsPalettes) {
 Bytes TiledEntry(unsigned cells, unsigned tiles, uint16_t named, unsigned seed) {
   std::vector<uint16_t> map(cells, 0);
   map[0] = named;
-  return Concat({PatternPalette(seed), MapOfTiles(map), MarkedTiles(tiles)});
+  return Cat({PatternPalette(seed), MapOfTiles(map), MarkedTiles(tiles)});
 }
 
 // Pixel rows of `width` bytes, row r filled with (r + first) mod 256.
@@ -186,9 +186,9 @@ class ArchiveLoad : public ::testing::Test {
 
 TEST_F(ArchiveLoad, GroupBackgroundEntryTwoStartsAtByte153344) {
   // Entries 0 and 1 are decoys of other palettes; entry 2 names tile 1119 in its first cell.
-  Bytes file = Concat({TiledEntry(1120, 1120, 5, 0), TiledEntry(1120, 1120, 6, 1)});
+  Bytes file = Cat({TiledEntry(1120, 1120, 5, 0), TiledEntry(1120, 1120, 6, 1)});
   ASSERT_EQ(file.size(), 153344u);
-  file = Concat({file, TiledEntry(1120, 1120, 1119, 2)});
+  file = Cat({file, TiledEntry(1120, 1120, 1119, 2)});
   std::string path = folder_.Write("ge_cgx.bin", file);
   const std::string original = path;
   int32_t entry = 2;
@@ -220,7 +220,7 @@ TEST_F(ArchiveLoad, GroupBackgroundEntriesReadAll1120Tiles) {
 TEST_F(ArchiveLoad, EndingBackgroundEntryThreeIs136By80AtByte97608InEveryGroup) {
   // Entry 3: 17 x 10 cells. Its map names tile 169 in cell 0: the starting TileCount 170 covers it.
   Bytes file(97608, kDecoy);
-  file = Concat({file, TiledEntry(170, 170, 169, 4)});
+  file = Cat({file, TiledEntry(170, 170, 169, 4)});
   for (const char* name : {"sa_cg.bin", "ai_cg.bin", "ka_cg.bin", "ma_cg.bin", "su_cg.bin", "KO_CG.BIN"}) {
     host_ = RecordingHost{};
     std::string path = folder_.Write(name, file);
@@ -238,7 +238,7 @@ TEST_F(ArchiveLoad, EndingBackgroundEntryThreeIs136By80AtByte97608InEveryGroup) 
 TEST_F(ArchiveLoad, EndingBackgroundTileCountStartsAtItsCellCount) {
   // Entry 3's map names only tile 0, but 170 tiles (one per cell) are read: 169 are too few.
   Bytes file(97608, kDecoy);
-  file = Concat({file, TiledEntry(170, 169, 0, 4)});
+  file = Cat({file, TiledEntry(170, 169, 0, 4)});
   std::string path = folder_.Write("ko_cg.bin", file);
   int32_t entry = 3;
   try {
@@ -260,7 +260,7 @@ TEST_F(ArchiveLoad, EndingBackgroundEntriesSitAtTheirTableOffsets) {
   const Case cases[] = {{0, 0, 40, 15}, {2, 82752, 14, 15}, {10, 352932, 40, 20}};
   for (const Case& c : cases) {
     Bytes file(c.offset, kDecoy);
-    file = Concat({file, TiledEntry(c.wide * c.high, c.wide * c.high, 1, 5)});
+    file = Cat({file, TiledEntry(c.wide * c.high, c.wide * c.high, 1, 5)});
     std::string path = folder_.Write("sa_cg.bin", file);
     int32_t entry = c.entry;
     host_ = RecordingHost{};
@@ -279,7 +279,7 @@ TEST_F(ArchiveLoad, EndingBackgroundEntriesSitAtTheirTableOffsets) {
 Bytes BromideArchive() {
   Bytes file(16384, kDecoy);
   for (unsigned n = 0; n < 13; ++n) {
-    file = Concat({file, PatternPalette(n), Bytes(1008, kDecoy), NumberedRows(176, 200, n), Bytes(144, kDecoy)});
+    file = Cat({file, PatternPalette(n), Bytes(1008, kDecoy), NumberedRows(176, 200, n), Bytes(144, kDecoy)});
   }
   return file;
 }
@@ -399,7 +399,7 @@ TEST_F(ArchiveLoad, TheLastSpriteOfAGroupIsStillAccepted) {
   // ge_spr.bin has 7 entries: entry 6 decodes.
   const SpriteSlot& slot = kSpriteTable[6][6];
   Bytes file(uint64_t{slot.offset} * 8, kDecoy);
-  file = Concat({file, NumberedRows(size_t{slot.width} * 8, slot.height)});
+  file = Cat({file, NumberedRows(size_t{slot.width} * 8, slot.height)});
   std::string path = folder_.Write("ge_spr.bin", file);
   WriteEndingBin(175384 + 6 * 512, 6);
   int32_t entry = 6;
@@ -412,7 +412,7 @@ TEST_F(ArchiveLoad, TheLastSpriteOfAGroupIsStillAccepted) {
 TEST_F(ArchiveLoad, SpriteEntryTwentySevenOfGroupThreeWithPaletteTwentyFromEndingBin) {
   // 120 x 168 pixels from byte 507584; palette 20 at byte 151736 = 20 x 512 + 141496.
   Bytes file(507584, kDecoy);
-  file = Concat({file, NumberedRows(120, 168)});
+  file = Cat({file, NumberedRows(120, 168)});
   std::string path = folder_.Write("ma_spr.bin", file);
   WriteEndingBin(151736, 20);
   int32_t entry = 27;
@@ -441,7 +441,7 @@ TEST_F(ArchiveLoad, SpriteEntryZeroOfGroupSixTakesPaletteZeroAtByte175384) {
 TEST_F(ArchiveLoad, SpriteOfOddHeightKeepsItsMiddleRowInPlace) {
   // sa_spr.bin entry 12: 160 x 113 pixels at byte 32464 x 8, palette 10 of group 0.
   Bytes file(259712, kDecoy);
-  file = Concat({file, NumberedRows(160, 113)});
+  file = Cat({file, NumberedRows(160, 113)});
   std::string path = folder_.Write("sa_spr.bin", file);
   WriteEndingBin(106584 + 10 * 512, 10);
   int32_t entry = 12;
@@ -503,7 +503,7 @@ TEST_F(ArchiveLoad, SpriteDataOrPaletteRunningPastTheEndIsAReadBeyondTheEnd) {
 TEST_F(ArchiveLoad, GroupBackgroundEntryPastTheEndIsAReadBeyondTheEnd) {
   // Three entries present, entry 3 asked for.
   const Bytes entryBytes = TiledEntry(1120, 1120, 0, 0);
-  std::string path = folder_.Write("ge_cg.bin", Concat({entryBytes, entryBytes, entryBytes}));
+  std::string path = folder_.Write("ge_cg.bin", Cat({entryBytes, entryBytes, entryBytes}));
   int32_t entry = 3;
   try {
     Load(path, entry);
@@ -516,7 +516,7 @@ TEST_F(ArchiveLoad, GroupBackgroundEntryPastTheEndIsAReadBeyondTheEnd) {
 
 TEST_F(ArchiveLoad, ABareSpriteArchiveNameTakesEndingBinFromTheCurrentFolder) {
   Bytes file(507584, kDecoy);
-  file = Concat({file, NumberedRows(120, 168)});
+  file = Cat({file, NumberedRows(120, 168)});
   folder_.Write("ma_spr.bin", file);
   WriteEndingBin(151736, 20);
   const auto previous = std::filesystem::current_path();

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <fstream>
-#include <random>
 
 namespace qelva::decode_fixtures {
 
@@ -81,9 +78,9 @@ uint16_t MarkAtCell(const DibImage& image, unsigned r, unsigned c) {
 
 Bytes TiledData(uint16_t layout, const Bytes& palette, const Bytes& map, const Bytes& tiles,
                 uint8_t skippedFill) {
-  if (layout == 1) return Concat({tiles, palette});
-  if (layout == 2) return Concat({palette, Bytes(1024, skippedFill), map, tiles});
-  return Concat({palette, map, tiles});
+  if (layout == 1) return Cat({tiles, palette});
+  if (layout == 2) return Cat({palette, Bytes(1024, skippedFill), map, tiles});
+  return Cat({palette, map, tiles});
 }
 
 Bytes BackgroundHeader(uint16_t layout, uint16_t cellsWide, uint16_t cellsHigh,
@@ -96,12 +93,6 @@ Bytes BackgroundHeader(uint16_t layout, uint16_t cellsWide, uint16_t cellsHigh,
   h[6] = static_cast<uint8_t>(cellsHigh >> 8);
   h[7] = static_cast<uint8_t>(cellsHigh);
   return h;
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
-  return out;
 }
 
 void Place(Bytes& file, uint64_t offset, const Bytes& part) {
@@ -117,38 +108,17 @@ const uint8_t* PictureRow(const DibImage& image, int y) {
   return image.bits.data() + static_cast<size_t>(h - 1 - y) * static_cast<size_t>(w);
 }
 
-ScratchFolder::ScratchFolder() {
-  static std::atomic<unsigned> counter{0};
-  std::random_device rd;
-  const std::string leaf = "qelva-decode-" + std::to_string(rd()) + "-" + std::to_string(counter++);
-  path_ = std::filesystem::temp_directory_path() / leaf;
-  std::filesystem::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ec;
-  std::filesystem::remove_all(path_, ec);
-}
-
-namespace {
-std::filesystem::path FromUtf8(std::string_view name) {
-  return std::filesystem::path(std::u8string(name.begin(), name.end()));
-}
-}  // namespace
-
-std::string ScratchFolder::PathOf(std::string_view name) const {
-  const std::u8string u8 = (path_ / FromUtf8(name)).u8string();
-  return std::string(u8.begin(), u8.end());
+std::filesystem::path ScratchFolder::path() const {
+  const std::string& text = dir_.path();
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
 }
 
 std::string ScratchFolder::Write(std::string_view name, const Bytes& bytes) const {
-  const std::filesystem::path target = path_ / FromUtf8(name);
-  std::filesystem::create_directories(target.parent_path());
-  std::ofstream out(target, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  EXPECT_TRUE(out.good()) << "could not write " << target;
-  return PathOf(name);
+  const std::string target = PathOf(name);
+  std::filesystem::create_directories(
+      std::filesystem::path(std::u8string(target.begin(), target.end())).parent_path());
+  test::WriteBytes(target, bytes);
+  return target;
 }
 
 bool RecordingHost::ChooseArchiveEntries(const ArchiveId& archive, const std::string& path,

@@ -14,10 +14,12 @@
 #include "common/path_text.h"
 #include "decode/archive.h"
 #include "decode/format.h"
+#include "test_support.h"
 
 namespace qelva::decode_fixtures {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bytes;
+using test::Cat;
 
 // The 8-bit value of every 5-bit colour component, written out by hand.
 inline constexpr std::array<uint8_t, 32> kWidened = {
@@ -61,7 +63,6 @@ Bytes TiledData(uint16_t layout, const Bytes& palette, const Bytes& map, const B
 Bytes BackgroundHeader(uint16_t layout, uint16_t cellsWide, uint16_t cellsHigh,
                        uint8_t unusedFill = 0);
 
-Bytes Concat(std::initializer_list<Bytes> parts);
 // A file of `size` bytes of `fill`, with `part` written at `offset` (growing the file if needed).
 void Place(Bytes& file, uint64_t offset, const Bytes& part);
 Bytes Filled(size_t size, uint8_t fill);
@@ -69,22 +70,17 @@ Bytes Filled(size_t size, uint8_t fill);
 // Picture row y (from the top) of an 8-bit image whose rows are exactly width bytes.
 const uint8_t* PictureRow(const DibImage& image, int y);
 
-// A folder of its own under the system's temporary folder, removed with everything in it.
+// A temporary folder for game files, removed with everything in it.
 class ScratchFolder {
  public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path path() const;
   // The full path of name in the folder, as a UTF-8 string.
-  std::string PathOf(std::string_view name) const;
-  // Writes the bytes to name in the folder; returns its path.
+  std::string PathOf(std::string_view name) const { return dir_.File(name); }
+  // Writes the bytes to name in the folder (creating subfolders it names); returns its path.
   std::string Write(std::string_view name, const Bytes& bytes) const;
 
  private:
-  std::filesystem::path path_;
+  test::TempDir dir_;
 };
 
 // A PictureHost that records what decoding asked of it.

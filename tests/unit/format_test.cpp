@@ -13,7 +13,7 @@ namespace qelva {
 namespace {
 
 using decode_fixtures::Bytes;
-using decode_fixtures::Concat;
+using decode_fixtures::Cat;
 using decode_fixtures::MapOfTiles;
 using decode_fixtures::MarkAtCell;
 using decode_fixtures::MarkedTiles;
@@ -25,7 +25,7 @@ const std::vector<bool> kBusyOnThenOff = {true, false};
 
 // A tiled file in layout 0 whose map names tile 0 in every cell, followed by `tiles` tiles.
 Bytes TiledFile(unsigned cells, unsigned tiles, unsigned seed = 0) {
-  return Concat({PatternPalette(seed), MapOfTiles(std::vector<uint16_t>(cells, 0)), MarkedTiles(tiles)});
+  return Cat({PatternPalette(seed), MapOfTiles(std::vector<uint16_t>(cells, 0)), MarkedTiles(tiles)});
 }
 
 // An item file: palette, then 112 rows whose every pixel is the row number.
@@ -185,12 +185,12 @@ TEST_F(LoadGamePictureTest, TiledFamiliesGetTheirCellsAndStartingTileCounts) {
 // A small background: the 16-byte header, then the tiled data from byte 16.
 Bytes SmallBackground(uint16_t layout, uint16_t cellsWide, uint16_t cellsHigh, uint8_t unusedFill,
                       const Bytes& tiledData) {
-  return Concat({decode_fixtures::BackgroundHeader(layout, cellsWide, cellsHigh, unusedFill), tiledData});
+  return Cat({decode_fixtures::BackgroundHeader(layout, cellsWide, cellsHigh, unusedFill), tiledData});
 }
 
 TEST_F(LoadGamePictureTest, SmallBackgroundTakesLayoutAndCellsFromItsHeader) {
   // 3 x 2 cells, map names tiles 5,4,3,2,1,0.
-  const Bytes data = Concat({PatternPalette(7), MapOfTiles({5, 4, 3, 2, 1, 0}), MarkedTiles(6)});
+  const Bytes data = Cat({PatternPalette(7), MapOfTiles({5, 4, 3, 2, 1, 0}), MarkedTiles(6)});
   for (const char* name : {"bg01.bin", "BG01.BIN", "bg_cg.bin"}) {
     host_ = RecordingHost{};
     ASSERT_TRUE(LoadFile(name, SmallBackground(0, 3, 2, 0, data))) << name;
@@ -204,7 +204,7 @@ TEST_F(LoadGamePictureTest, SmallBackgroundTakesLayoutAndCellsFromItsHeader) {
 }
 
 TEST_F(LoadGamePictureTest, BackgroundHeaderBytesZeroOneAndEightToFifteenHaveNoEffect) {
-  const Bytes data = Concat({PatternPalette(7), MapOfTiles({1, 0}), MarkedTiles(2)});
+  const Bytes data = Cat({PatternPalette(7), MapOfTiles({1, 0}), MarkedTiles(2)});
   ASSERT_TRUE(LoadFile("bg01.bin", SmallBackground(0, 2, 1, 0x00, data)));
   const DibImage zeros = image_;
   ASSERT_TRUE(LoadFile("bg01.bin", SmallBackground(0, 2, 1, 0xFF, data)));
@@ -223,7 +223,7 @@ TEST_F(LoadGamePictureTest, SmallBackgroundInLayoutTwoSkipsAfterItsPalette) {
 
 TEST_F(LoadGamePictureTest, BackgroundOf204800BytesHasAHeaderAndOneByteMoreHasNone) {
   // 204800 bytes: header 2 x 1 cells, the rest padding.
-  Bytes small = SmallBackground(0, 2, 1, 0, Concat({PatternPalette(1), MapOfTiles({1, 0}), MarkedTiles(2)}));
+  Bytes small = SmallBackground(0, 2, 1, 0, Cat({PatternPalette(1), MapOfTiles({1, 0}), MarkedTiles(2)}));
   small.resize(204800, 0x00);
   ASSERT_TRUE(LoadFile("bg01.bin", small));
   EXPECT_EQ(image_.Width(), 16);
@@ -233,7 +233,7 @@ TEST_F(LoadGamePictureTest, BackgroundOf204800BytesHasAHeaderAndOneByteMoreHasNo
   // the map, and the last map entry names the last of them.
   std::vector<uint16_t> map(4480, 0);
   map[4479] = 2911;  // the bottom-right cell (end of the right strip)
-  Bytes large = Concat({PatternPalette(3), MapOfTiles(map), MarkedTiles(2912)});
+  Bytes large = Cat({PatternPalette(3), MapOfTiles(map), MarkedTiles(2912)});
   ASSERT_EQ(large.size(), 204800u);
   large.push_back(0x77);
   ASSERT_TRUE(LoadFile("bg01.bin", large));
@@ -247,7 +247,7 @@ TEST_F(LoadGamePictureTest, BackgroundOf204800BytesHasAHeaderAndOneByteMoreHasNo
 TEST_F(LoadGamePictureTest, LargeBackgroundReadsEveryWholeTileAfterTheMap) {
   // 204801 bytes whose map names only tile 0: TileCount (204801 - 18432) div 64 = 2912 tiles are
   // read, so the file decodes; a rounding-up count of 2913 would run past its end.
-  Bytes large = Concat({PatternPalette(3), MapOfTiles(std::vector<uint16_t>(4480, 0)), MarkedTiles(2912)});
+  Bytes large = Cat({PatternPalette(3), MapOfTiles(std::vector<uint16_t>(4480, 0)), MarkedTiles(2912)});
   large.push_back(0);
   EXPECT_TRUE(LoadFile("bg.bin", large));
 }
@@ -255,7 +255,7 @@ TEST_F(LoadGamePictureTest, LargeBackgroundReadsEveryWholeTileAfterTheMap) {
 TEST_F(LoadGamePictureTest, LayoutOneBackgroundIs36CellsWideWithHeightFromTheFileSize) {
   // 3584 + 2304 x 2 + 5 bytes: 36 x 2 cells, 72 tiles at bytes 80 to 4687, palette right after.
   // The header's cell words (9 x 9) and bytes 16 to 79 are not used.
-  Bytes file = Concat({decode_fixtures::BackgroundHeader(1, 9, 9, 0xFF), Bytes(64, 0xEE), MarkedTiles(72),
+  Bytes file = Cat({decode_fixtures::BackgroundHeader(1, 9, 9, 0xFF), Bytes(64, 0xEE), MarkedTiles(72),
                        PatternPalette(4)});
   ASSERT_EQ(file.size(), 80u + 2 * 2304 + 512);
   file.resize(3584 + 2 * 2304 + 5, 0xEE);
@@ -271,7 +271,7 @@ TEST_F(LoadGamePictureTest, LayoutOneBackgroundIs36CellsWideWithHeightFromTheFil
 
 TEST_F(LoadGamePictureTest, LayoutOneBackgroundOf1281To3583BytesIsZeroRowsHigh) {
   for (size_t size : {size_t{1281}, size_t{2000}, size_t{3583}}) {
-    Bytes file = Concat({decode_fixtures::BackgroundHeader(1, 0, 0), Bytes(64, 0xEE), PatternPalette(6)});
+    Bytes file = Cat({decode_fixtures::BackgroundHeader(1, 0, 0), Bytes(64, 0xEE), PatternPalette(6)});
     file.resize(size, 0xEE);
     ASSERT_TRUE(LoadFile("bg.bin", file)) << size;
     EXPECT_EQ(image_.Width(), 288) << size;
@@ -328,7 +328,7 @@ TEST_F(LoadGamePictureTest, ShortFilesAreAReadBeyondTheEnd) {
   };
   for (const Case& c : cases) {
     host_ = RecordingHost{};
-    Bytes file = Concat({decode_fixtures::BackgroundHeader(0, 0, 0), PatternPalette(0),
+    Bytes file = Cat({decode_fixtures::BackgroundHeader(0, 0, 0), PatternPalette(0),
                          MapOfTiles(std::vector<uint16_t>(1120, 0))});
     file.resize(c.size);
     try {
@@ -361,7 +361,7 @@ TEST_F(LoadGamePictureTest, AForwardSlashIsNoSeparatorInWindowsPaths) {
 #else
   // The file lies at <folder>/C:/pictures/bg01.bin. In Windows syntax its name is everything
   // after the colon, "/pictures/bg01.bin", whose 2-character prefix is "/p": no family.
-  const Bytes background = SmallBackground(0, 2, 1, 0, Concat({PatternPalette(0), MapOfTiles({1, 0}), MarkedTiles(2)}));
+  const Bytes background = SmallBackground(0, 2, 1, 0, Cat({PatternPalette(0), MapOfTiles({1, 0}), MarkedTiles(2)}));
   std::string path = folder_.Write("C:/pictures/bg01.bin", background);
   host_.syntax = PathSyntax{PathSeparators::kWindows, PathCodePage::kShiftJis};
   EXPECT_FALSE(Load(path));
@@ -399,7 +399,7 @@ TEST_F(LoadGamePictureTest, ABackslashInsideAShiftJisCharacterIsNoSeparator) {
   // character whose trail byte is a backslash: the name keeps it and its prefix is no family.
   // Without the lead-byte test the backslash separates, leaving "bg.bin", a background.
   const Bytes background =
-      SmallBackground(0, 2, 1, 0, Concat({PatternPalette(0), MapOfTiles({1, 0}), MarkedTiles(2)}));
+      SmallBackground(0, 2, 1, 0, Cat({PatternPalette(0), MapOfTiles({1, 0}), MarkedTiles(2)}));
   const std::string bare = "\x95\x5C" "bg.bin";
   {
     std::ofstream out(folder_.path().string() + "/" + bare, std::ios::binary);

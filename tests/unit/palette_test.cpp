@@ -97,7 +97,7 @@ TEST(ReadPalette, ReadsFiveHundredTwelveBytesAtThePositionAndStopsAfterThem) {
   // 10 bytes before the palette, 3 after it.
   const auto words = decode_fixtures::PatternWords(5);
   const std::string path = folder.Write(
-      "pal.bin", decode_fixtures::Concat({Bytes(10, 0xFF), decode_fixtures::StoredPalette(words),
+      "pal.bin", decode_fixtures::Cat({Bytes(10, 0xFF), decode_fixtures::StoredPalette(words),
                                           Bytes(3, 0xFF)}));
   GameFile file(path);
   file.Seek(10);

@@ -12,7 +12,7 @@ namespace qelva {
 namespace {
 
 using decode_fixtures::Bytes;
-using decode_fixtures::Concat;
+using decode_fixtures::Cat;
 using decode_fixtures::MapEntry;
 using decode_fixtures::MapOfTiles;
 using decode_fixtures::MarkAtCell;
@@ -54,7 +54,7 @@ class TiledDecoder : public ::testing::Test {
 // The two-cell example: palette, map entry 0 = 00 00 00 02 (tile 1), map entry 1 = 00 00 00 00
 // (tile 0), then tiles 0 and 1. Every pool byte at file offset k holds k mod 251.
 Bytes WorkedExample() {
-  Bytes file = Concat({PatternPalette(1), MapEntry(2), MapEntry(0)});
+  Bytes file = Cat({PatternPalette(1), MapEntry(2), MapEntry(0)});
   for (size_t k = 520; k < 648; ++k) file.push_back(static_cast<uint8_t>(k % 251));
   return file;
 }
@@ -76,17 +76,17 @@ TEST_F(TiledDecoder, WorkedExampleOfTwoCellsMatchesByteForByte) {
   }
   const Bytes first(image.bits.begin(), image.bits.begin() + 16);
   const Bytes expectedFirst =
-      Concat({Bytes(file.begin() + 640, file.begin() + 648), Bytes(file.begin() + 576, file.begin() + 584)});
+      Cat({Bytes(file.begin() + 640, file.begin() + 648), Bytes(file.begin() + 576, file.begin() + 584)});
   EXPECT_EQ(first, expectedFirst);
   const Bytes last(image.bits.end() - 16, image.bits.end());
   const Bytes expectedLast =
-      Concat({Bytes(file.begin() + 584, file.begin() + 592), Bytes(file.begin() + 520, file.begin() + 528)});
+      Cat({Bytes(file.begin() + 584, file.begin() + 592), Bytes(file.begin() + 520, file.begin() + 528)});
   EXPECT_EQ(last, expectedLast);
   decode_fixtures::ExpectColourTable(image, PatternWords(1));
 }
 
 TEST_F(TiledDecoder, DataStartAtTheFilePositionTheCallerSet) {
-  const Bytes file = Concat({Bytes(80, 0xEE), WorkedExample()});
+  const Bytes file = Cat({Bytes(80, 0xEE), WorkedExample()});
   TileHeader header{.layoutMode = 0, .cellsWide = 2, .cellsHigh = 1, .tileCount = 0};
   const DibImage image = Decode(file, header, 80);
   EXPECT_EQ(image.bits[0], file[80 + 640]);
@@ -114,7 +114,7 @@ TEST_F(TiledDecoder, MapEntriesNameTilesByTheValueOfBytesTwoAndThreeWithoutBitZe
       tiles.insert(tiles.end(), tile.begin(), tile.end());
     }
     TileHeader header{.layoutMode = 0, .cellsWide = 1, .cellsHigh = 1, .tileCount = 0};
-    const DibImage image = Decode(Concat({PatternPalette(0), c.entry, tiles}), header);
+    const DibImage image = Decode(Cat({PatternPalette(0), c.entry, tiles}), header);
     ASSERT_EQ(image.bits.size(), 64u) << c.what;
     EXPECT_EQ(image.bits, Bytes(64, c.expectedTileFill)) << c.what;
   }
@@ -123,7 +123,7 @@ TEST_F(TiledDecoder, MapEntriesNameTilesByTheValueOfBytesTwoAndThreeWithoutBitZe
 TEST_F(TiledDecoder, TileCountIsRaisedToCoverTheHighestTileTheMapNames) {
   // The map names tile 3 and tile 1; four tiles follow it.
   TileHeader header{.layoutMode = 0, .cellsWide = 2, .cellsHigh = 1, .tileCount = 1};
-  const DibImage image = Decode(Concat({PatternPalette(0), MapOfTiles({3, 1}), MarkedTiles(4)}), header);
+  const DibImage image = Decode(Cat({PatternPalette(0), MapOfTiles({3, 1}), MarkedTiles(4)}), header);
   EXPECT_EQ(header.tileCount, 4);
   EXPECT_EQ(MarkAtCell(image, 0, 0), 3);
   EXPECT_EQ(MarkAtCell(image, 0, 1), 1);
@@ -131,33 +131,33 @@ TEST_F(TiledDecoder, TileCountIsRaisedToCoverTheHighestTileTheMapNames) {
 
 TEST_F(TiledDecoder, MapThatNamesATileBeyondTheFileIsAReadBeyondTheEnd) {
   // The map names tile 3 but the file holds 2 tiles.
-  ExpectReadBeyondEnd(Concat({PatternPalette(0), MapOfTiles({3, 0}), MarkedTiles(2)}),
+  ExpectReadBeyondEnd(Cat({PatternPalette(0), MapOfTiles({3, 0}), MarkedTiles(2)}),
                       {.layoutMode = 0, .cellsWide = 2, .cellsHigh = 1, .tileCount = 0},
                       "tile 3 of 2");
 }
 
 TEST_F(TiledDecoder, AStartingTileCountIsNeverLowered) {
   // The map names only tile 0, the caller asks for 5 tiles: all 5 must be in the file.
-  const Bytes head = Concat({PatternPalette(0), MapOfTiles({0})});
+  const Bytes head = Cat({PatternPalette(0), MapOfTiles({0})});
   TileHeader header{.layoutMode = 0, .cellsWide = 1, .cellsHigh = 1, .tileCount = 5};
-  Decode(Concat({head, MarkedTiles(5)}), header);
+  Decode(Cat({head, MarkedTiles(5)}), header);
   EXPECT_EQ(header.tileCount, 5);
-  ExpectReadBeyondEnd(Concat({head, MarkedTiles(4)}),
+  ExpectReadBeyondEnd(Cat({head, MarkedTiles(4)}),
                       {.layoutMode = 0, .cellsWide = 1, .cellsHigh = 1, .tileCount = 5},
                       "5 tiles asked, 4 present");
 }
 
 TEST_F(TiledDecoder, MapValueFFFFNamesTile32767AndNeedsTwoMebibytesOfTiles) {
-  const Bytes head = Concat({PatternPalette(0), MapEntry(0xFFFF)});
+  const Bytes head = Cat({PatternPalette(0), MapEntry(0xFFFF)});
   Bytes pool(size_t{32768} * 64, 0x11);
   std::fill(pool.end() - 64, pool.end(), uint8_t{0xAB});  // tile 32767
   TileHeader header{.layoutMode = 0, .cellsWide = 1, .cellsHigh = 1, .tileCount = 0};
-  const DibImage image = Decode(Concat({head, pool}), header);
+  const DibImage image = Decode(Cat({head, pool}), header);
   EXPECT_EQ(header.tileCount, 32768);
   EXPECT_EQ(image.bits, Bytes(64, 0xAB));
 
   pool.pop_back();  // 2,097,151 tile bytes
-  ExpectReadBeyondEnd(Concat({head, pool}),
+  ExpectReadBeyondEnd(Cat({head, pool}),
                       {.layoutMode = 0, .cellsWide = 1, .cellsHigh = 1, .tileCount = 0},
                       "one tile byte short of tile 32767");
 }
@@ -200,7 +200,7 @@ TEST_F(TiledDecoder, EightyCellsWideUsesTwoStripsAndOtherWidthsRasterOrder) {
       const unsigned cells = unsigned{wide} * high;
       TileHeader header{.layoutMode = 1, .cellsWide = wide, .cellsHigh = high,
                         .tileCount = static_cast<uint16_t>(cells)};
-      const DibImage image = Decode(Concat({MarkedTiles(cells), PatternPalette(2)}), header);
+      const DibImage image = Decode(Cat({MarkedTiles(cells), PatternPalette(2)}), header);
       ASSERT_EQ(image.Width(), 8 * wide);
       ASSERT_EQ(image.Height(), 8 * high);
       for (const OrderCase& c : cases) {
@@ -217,7 +217,7 @@ TEST_F(TiledDecoder, EightyCellsWideMapEntriesFollowTheStripOrderToo) {
   std::vector<uint16_t> tiles;
   for (uint16_t n = 0; n < 80; ++n) tiles.push_back(static_cast<uint16_t>(79 - n));
   TileHeader header{.layoutMode = 0, .cellsWide = 80, .cellsHigh = 1, .tileCount = 0};
-  const DibImage image = Decode(Concat({PatternPalette(0), MapOfTiles(tiles), MarkedTiles(80)}), header);
+  const DibImage image = Decode(Cat({PatternPalette(0), MapOfTiles(tiles), MarkedTiles(80)}), header);
   // With one cell row both orders coincide: entry n is column n.
   EXPECT_EQ(MarkAtCell(image, 0, 0), 79);
   EXPECT_EQ(MarkAtCell(image, 0, 64), 15);
@@ -229,7 +229,7 @@ TEST_F(TiledDecoder, EightyCellsWideMapEntriesFollowTheStripOrderToo) {
   map[64] = 7;
   map[128] = 9;
   TileHeader tall{.layoutMode = 0, .cellsWide = 80, .cellsHigh = 2, .tileCount = 0};
-  const DibImage twoRows = Decode(Concat({PatternPalette(0), MapOfTiles(map), MarkedTiles(10)}), tall);
+  const DibImage twoRows = Decode(Cat({PatternPalette(0), MapOfTiles(map), MarkedTiles(10)}), tall);
   EXPECT_EQ(MarkAtCell(twoRows, 1, 0), 7);
   EXPECT_EQ(MarkAtCell(twoRows, 0, 64), 9);
   EXPECT_EQ(MarkAtCell(twoRows, 0, 1), 0);
@@ -238,7 +238,7 @@ TEST_F(TiledDecoder, EightyCellsWideMapEntriesFollowTheStripOrderToo) {
 
 TEST_F(TiledDecoder, LayoutOneReadsNoMapAndTakesThePaletteAfterTheTiles) {
   // 3 x 1 cells, 4 tiles (more than cells), then the palette.
-  const Bytes file = Concat({MarkedTiles(4), PatternPalette(6), Bytes(100, 0xEE)});
+  const Bytes file = Cat({MarkedTiles(4), PatternPalette(6), Bytes(100, 0xEE)});
   TileHeader header{.layoutMode = 1, .cellsWide = 3, .cellsHigh = 1, .tileCount = 4};
   const DibImage image = Decode(file, header);
   EXPECT_EQ(header.tileCount, 4);
@@ -268,14 +268,14 @@ TEST_F(TiledDecoder, LayoutTwoSkipsTheThousandTwentyFourBytesAfterThePalette) {
 
 TEST_F(TiledDecoder, OtherLayoutValuesReadLikeLayoutZero) {
   TileHeader header{.layoutMode = 7, .cellsWide = 2, .cellsHigh = 1, .tileCount = 0};
-  const DibImage image = Decode(Concat({PatternPalette(0), MapOfTiles({1, 0}), MarkedTiles(2)}), header);
+  const DibImage image = Decode(Cat({PatternPalette(0), MapOfTiles({1, 0}), MarkedTiles(2)}), header);
   EXPECT_EQ(MarkAtCell(image, 0, 0), 1);
   EXPECT_EQ(MarkAtCell(image, 0, 1), 0);
 }
 
 TEST_F(TiledDecoder, ZeroCellsWideGivesAnEmptyPictureAndReadsOnlyTheStartingTiles) {
   // No map entries; the pool read is of the starting TileCount: 2 tiles.
-  const Bytes file = Concat({PatternPalette(4), MarkedTiles(2)});
+  const Bytes file = Cat({PatternPalette(4), MarkedTiles(2)});
   TileHeader header{.layoutMode = 0, .cellsWide = 0, .cellsHigh = 5, .tileCount = 2};
   const DibImage image = Decode(file, header);
   EXPECT_EQ(image.Width(), 0);
@@ -283,7 +283,7 @@ TEST_F(TiledDecoder, ZeroCellsWideGivesAnEmptyPictureAndReadsOnlyTheStartingTile
   EXPECT_TRUE(image.bits.empty());
   decode_fixtures::ExpectColourTable(image, PatternWords(4));
 
-  ExpectReadBeyondEnd(Concat({PatternPalette(4), MarkedTiles(1)}),
+  ExpectReadBeyondEnd(Cat({PatternPalette(4), MarkedTiles(1)}),
                       {.layoutMode = 0, .cellsWide = 0, .cellsHigh = 5, .tileCount = 2},
                       "zero cells wide, 2 starting tiles, 1 present");
 
@@ -310,7 +310,7 @@ TEST_F(TiledDecoder, RefusesMoreThan4480CellsOrTooFewTilesInLayoutOneBeforeReadi
       {"layout 1, 1 cell, no tiles", {.layoutMode = 1, .cellsWide = 1, .cellsHigh = 1, .tileCount = 0}},
   };
   // A file that would decode as far as any of the headers could read.
-  const Bytes file = Concat({Bytes(16, 0), PatternPalette(0), Bytes(4 * 4480, 0), MarkedTiles(8)});
+  const Bytes file = Cat({Bytes(16, 0), PatternPalette(0), Bytes(4 * 4480, 0), MarkedTiles(8)});
   for (const RefusalCase& c : cases) {
     GameFile game(folder_.Write("tiled.bin", file));
     game.Seek(16);
@@ -327,7 +327,7 @@ TEST_F(TiledDecoder, RefusesMoreThan4480CellsOrTooFewTilesInLayoutOneBeforeReadi
 TEST_F(TiledDecoder, TheLimitsThemselvesAreAccepted) {
   // 4480 cells in a 4480 x 1 strip (raster order), and layout 1 with exactly as many tiles as cells.
   TileHeader wide{.layoutMode = 1, .cellsWide = 4480, .cellsHigh = 1, .tileCount = 4480};
-  const DibImage strip = Decode(Concat({MarkedTiles(4480), PatternPalette(0)}), wide);
+  const DibImage strip = Decode(Cat({MarkedTiles(4480), PatternPalette(0)}), wide);
   EXPECT_EQ(strip.Width(), 35840);
   EXPECT_EQ(MarkAtCell(strip, 0, 4479), 4479);
 }
