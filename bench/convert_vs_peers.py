@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Converting the whole sample game folder with qelvaconv, measured in one run against
 - the physical floor: copying the same bytes (every sample file read, every output file written),
-- ImageMagick converting the equivalent BMP files (qelvaconv's own outputs) into BMP again.
+- ImageMagick converting the equivalent BMP files (qelvaconv's own outputs) into BMP again: once
+  as one `mogrify` process for all files, once as one `convert` process per file.
 
-Usage: bench/convert_vs_peers.py [BUILD_DIR] [RUNS]   (default build/release, 7 runs)
+Usage: bench/convert_vs_peers.py [BUILD_DIR] [RUNS] [WORK_PARENT]
+  (default build/release, 7 runs, the system's temporary folder; give /dev/shm to keep the
+  file system's cost of creating files out of the measurement)
 Prints a Markdown table of median wall-clock times and ratios, with the machine it ran on.
 """
 import os
@@ -17,11 +20,13 @@ import time
 
 build = sys.argv[1] if len(sys.argv) > 1 else "build/release"
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
+work_parent = sys.argv[3] if len(sys.argv) > 3 else None
 qelvaconv = os.path.join(build, "qelvaconv")
 make_samples = os.path.join(build, "qelva_make_samples")
 mogrify = shutil.which("mogrify")
-if not mogrify:
-    sys.exit("mogrify (ImageMagick) is missing: run scripts/setup.sh")
+convert = "/usr/bin/convert"  # Debian's ImageMagick, not whatever else is first on PATH
+if not mogrify or not os.path.exists(convert):
+    sys.exit("ImageMagick is missing: run scripts/setup.sh")
 
 
 def machine():
@@ -70,7 +75,13 @@ def copy_files(sources, target):
                 shutil.copyfile(path, os.path.join(target, os.path.basename(folder) + "-" + name))
 
 
-with tempfile.TemporaryDirectory(prefix="qelva-bench-") as work:
+def file_system(path):
+    out = subprocess.run(["df", "--output=fstype", path], capture_output=True, text=True).stdout
+    return out.split()[-1] if out.split() else "unknown"
+
+
+with tempfile.TemporaryDirectory(prefix="qelva-bench-", dir=work_parent) as work:
+    fs_type = file_system(work)
     samples = os.path.join(work, "samples")
     run(make_samples, samples)
     rows = []
@@ -86,13 +97,23 @@ with tempfile.TemporaryDirectory(prefix="qelva-bench-") as work:
         magick = [mogrify, "-path", out, "-format", "bmp", *magick_args]
         t_magick = timed(lambda: fresh(out),
                          lambda: run(*magick, *sorted(os.path.join(ours, n) for n in os.listdir(ours))))
-        rows.append((kind, pictures, folder_bytes(samples), folder_bytes(ours), t_ours, t_copy, t_magick))
+        inputs = sorted(os.listdir(ours))
+
+        def convert_each():
+            for n in inputs:
+                run(convert, os.path.join(ours, n), *magick_args, os.path.join(out, n))
+
+        t_convert = timed(lambda: fresh(out), convert_each)
+        rows.append((kind, pictures, folder_bytes(samples), folder_bytes(ours), t_ours, t_copy,
+                     t_magick, t_convert))
 
 print(f"Machine: {machine()}")
-print(f"Command: bench/convert_vs_peers.py {build} {runs}   (median of {runs} runs after one warm-up)")
+print(f"Command: bench/convert_vs_peers.py {' '.join(sys.argv[1:])}   (median of {runs} runs after one warm-up; files on {fs_type})")
 print()
-print("| type | pictures | bytes in | bytes out | qelvaconv | copy (floor) | ImageMagick mogrify | qelvaconv / copy | ImageMagick / qelvaconv |")
-print("|---|---|---|---|---|---|---|---|---|")
-for kind, pictures, bytes_in, bytes_out, t_ours, t_copy, t_magick in rows:
+print("| type | pictures | bytes in | bytes out | qelvaconv | copy (floor) | mogrify | convert per file"
+      " | qelvaconv / copy | mogrify / qelvaconv | convert / qelvaconv |")
+print("|---|---|---|---|---|---|---|---|---|---|---|")
+for kind, pictures, bytes_in, bytes_out, t_ours, t_copy, t_magick, t_convert in rows:
     print(f"| {kind} | {pictures} | {bytes_in} | {bytes_out} | {t_ours*1000:.1f} ms | {t_copy*1000:.1f} ms"
-          f" | {t_magick*1000:.1f} ms | {t_ours/t_copy:.2f}x | {t_magick/t_ours:.1f}x |")
+          f" | {t_magick*1000:.1f} ms | {t_convert*1000:.0f} ms | {t_ours/t_copy:.2f}x"
+          f" | {t_magick/t_ours:.1f}x | {t_convert/t_ours:.0f}x |")

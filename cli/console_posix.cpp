@@ -15,7 +15,7 @@ class ProcessConsole final : public Console {
     Progress({});
     Put(stderr, line);
   }
-  bool ErrIsTerminal() const override { return isatty(STDERR_FILENO) == 1; }
+  bool ErrIsTerminal() const override { return errIsTerminal_; }
   void Progress(std::string_view text) override {
     if (!ErrIsTerminal() || (text.empty() && !shown_)) return;
     // Carriage return, the text, then erase whatever the previous line left to the right.
@@ -31,6 +31,7 @@ class ProcessConsole final : public Console {
     std::fwrite(line.data(), 1, line.size(), to);
     std::fputc('\n', to);
   }
+  const bool errIsTerminal_ = isatty(STDERR_FILENO) == 1;
   bool shown_ = false;
 };
 

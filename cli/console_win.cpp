@@ -17,14 +17,17 @@ bool IsConsole(HANDLE h) {
 class ProcessConsole final : public Console {
  public:
   ProcessConsole()
-      : out_(GetStdHandle(STD_OUTPUT_HANDLE)), err_(GetStdHandle(STD_ERROR_HANDLE)) {}
+      : out_(GetStdHandle(STD_OUTPUT_HANDLE)),
+        err_(GetStdHandle(STD_ERROR_HANDLE)),
+        outIsConsole_(IsConsole(out_)),
+        errIsConsole_(IsConsole(err_)) {}
 
-  void Out(std::string_view line) override { Put(out_, line); }
+  void Out(std::string_view line) override { Put(out_, outIsConsole_, line); }
   void Err(std::string_view line) override {
     Progress({});
-    Put(err_, line);
+    Put(err_, errIsConsole_, line);
   }
-  bool ErrIsTerminal() const override { return IsConsole(err_); }
+  bool ErrIsTerminal() const override { return errIsConsole_; }
   void Progress(std::string_view text) override {
     if (!ErrIsTerminal() || (text.empty() && shownWidth_ == 0)) return;
     std::wstring wide = L"\r" + WidenUtf8(text);
@@ -37,8 +40,8 @@ class ProcessConsole final : public Console {
 
  private:
   // A console gets UTF-16; a file or pipe gets the UTF-8 bytes.
-  static void Put(HANDLE h, std::string_view line) {
-    if (IsConsole(h)) {
+  static void Put(HANDLE h, bool isConsole, std::string_view line) {
+    if (isConsole) {
       WriteWide(h, WidenUtf8(line) + L"\r\n");
     } else {
       const std::string bytes = std::string(line) + "\r\n";
@@ -53,6 +56,8 @@ class ProcessConsole final : public Console {
 
   HANDLE out_;
   HANDLE err_;
+  bool outIsConsole_;
+  bool errIsConsole_;
   size_t shownWidth_ = 0;
 };
 

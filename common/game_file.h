@@ -24,7 +24,8 @@ class GameFile {
   void Seek(uint64_t position);
   void Skip(uint64_t n) { Seek(position_ + n); }
   uint64_t Position() const { return position_; }
-  uint64_t Size() const;
+  // The file's size, taken once when it was opened.
+  uint64_t Size() const { return size_; }
   // Bytes from the current position to the end of the file (0 when past it).
   uint64_t Remaining() const {
     const uint64_t size = Size();
@@ -37,6 +38,7 @@ class GameFile {
  private:
   intptr_t handle_;
   uint64_t position_ = 0;
+  uint64_t size_ = 0;
 };
 
 // Closes a file when it goes out of scope, so that a decoder that promises to close its file

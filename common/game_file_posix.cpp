@@ -47,6 +47,7 @@ GameFile::GameFile(const std::string& path) : handle_(kClosed) {
     throw IoError(IoCodeFromErrno(err));
   }
   handle_ = fd;
+  size_ = static_cast<uint64_t>(st.st_size);
 }
 
 GameFile::~GameFile() { Close(); }
@@ -82,12 +83,6 @@ void GameFile::Read(void* destination, size_t n) {
 void GameFile::Seek(uint64_t position) {
   if (position > static_cast<uint64_t>(INT64_MAX)) throw IoError(IoCodeFromErrno(EINVAL));
   position_ = position;
-}
-
-uint64_t GameFile::Size() const {
-  struct stat st;
-  if (::fstat(Fd(handle_), &st) != 0) throw IoError(IoCodeFromErrno(errno));
-  return static_cast<uint64_t>(st.st_size);
 }
 
 }  // namespace qelva

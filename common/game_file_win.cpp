@@ -30,7 +30,14 @@ GameFile::GameFile(const std::string& path) : handle_(kClosed) {
   HANDLE h = CreateFileW(WidenUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw IoError(IoCodeFromWinError(GetLastError()));
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(h, &size)) {
+    const DWORD error = GetLastError();
+    CloseHandle(h);
+    throw IoError(IoCodeFromWinError(error));
+  }
   handle_ = reinterpret_cast<intptr_t>(h);
+  size_ = static_cast<uint64_t>(size.QuadPart);
 }
 
 GameFile::~GameFile() { Close(); }
@@ -71,12 +78,6 @@ void GameFile::Read(void* destination, size_t n) {
 void GameFile::Seek(uint64_t position) {
   if (position > static_cast<uint64_t>(INT64_MAX)) throw IoError(ERROR_NEGATIVE_SEEK);
   position_ = position;
-}
-
-uint64_t GameFile::Size() const {
-  LARGE_INTEGER size;
-  if (!GetFileSizeEx(H(handle_), &size)) throw IoError(IoCodeFromWinError(GetLastError()));
-  return static_cast<uint64_t>(size.QuadPart);
 }
 
 }  // namespace qelva

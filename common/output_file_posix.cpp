@@ -15,8 +15,9 @@ constexpr intptr_t kClosed = -1;
 
 OutputFile::OutputFile(std::string targetPath) : target_(std::move(targetPath)), handle_(kClosed) {
   // The temporary file lives beside the target so that the final rename stays on one file system.
+  static const std::string kProcessTag = ".~" + std::to_string(::getpid()) + "-";
   for (unsigned attempt = 0; attempt < 100 && handle_ == kClosed; ++attempt) {
-    temporary_ = target_ + ".~" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    temporary_ = target_ + kProcessTag + std::to_string(attempt);
     const int fd = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
       handle_ = fd;
