@@ -33,6 +33,15 @@ std::string Utf8FromPath(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+// Windows takes "/" for "\" in paths, but game-file names are found after the last "\" or ":"
+// alone; a path typed with slashes is therefore spelt with backslashes before it is used.
+std::string WithNativeSeparators(std::string path) {
+#ifdef _WIN32
+  std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+  return path;
+}
+
 int IoCodeFromErrorCode(const std::error_code& ec) {
   const std::error_condition condition = ec.default_error_condition();
   if (condition == std::errc::no_such_file_or_directory) return IoError::kFileNotFound;
@@ -113,7 +122,8 @@ class Converter {
   // Folders become their regular files in name order; everything else is taken as given.
   std::vector<Input> ExpandInputs() {
     std::vector<Input> inputs;
-    for (const std::string& path : options_.paths) {
+    for (const std::string& given : options_.paths) {
+      const std::string path = WithNativeSeparators(given);
       std::error_code ec;
       if (!fs::is_directory(PathFromUtf8(path), ec)) {
         inputs.push_back({path, false});

@@ -170,5 +170,14 @@ TEST(Converter, TheOutputFolderIsCreatedWhenMissing) {
   EXPECT_TRUE(test::FileExists(nested + "/b/item01.bmp"));
 }
 
+// On Windows "/" also separates folders; the game name must still be found after it.
+TEST(Converter, APathWrittenWithSlashesNamesTheSameGameFile) {
+  TempDir in, out;
+  test::WriteBytes(in.File("Item01.bin"), ItemFile(5));
+  const Outcome run = Convert({"-o", out.path(), in.path() + "/Item01.bin"});
+  EXPECT_EQ(run.status, 0) << (run.console.err.empty() ? "" : run.console.err[0]);
+  EXPECT_EQ(out.Names(), std::vector<std::string>{"Item01.bmp"});
+}
+
 }  // namespace
 }  // namespace qelva::cli
