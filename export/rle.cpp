@@ -12,6 +12,7 @@ namespace qelva {
 namespace {
 
 constexpr std::string_view kMsgBadSource = "RLE 圧縮できないﾋﾞｯﾄﾏｯﾌﾟです";
+constexpr std::string_view kMsgTooLarge = "ﾋﾞｯﾄﾏｯﾌﾟが大きすぎて RLE 圧縮できません";
 
 constexpr uint8_t kEscape = 0x00;
 constexpr uint8_t kEndOfLine = 0x00;
@@ -53,33 +54,34 @@ bool EncodeRle8(const DibImage& source, DibImage& encoded) {
   std::vector<uint8_t> stream;
   try {
     stream.reserve(static_cast<size_t>(stride * static_cast<uint64_t>(height)));
+    const uint8_t* const end = source.bits.data() + source.bits.size();
+    for (int64_t row = 0; row < height; ++row) {
+      const uint8_t* p = source.bits.data() + static_cast<size_t>(row) * stride;
+      size_t pos = 0;
+      while (pos < rowBytes) {
+        const size_t n = std::min(rowBytes - pos, kMaxRecordBytes) / pixelsPerByte;
+        size_t k = LiteralLength(p, n, end);
+        if (k * pixelsPerByte > 2) {
+          stream.push_back(kEscape);
+          stream.push_back(static_cast<uint8_t>(k * pixelsPerByte));
+          stream.insert(stream.end(), p, p + k);
+          if (k % 2 != 0) stream.push_back(0);
+        } else {
+          k = RunLength(p, n);
+          stream.push_back(static_cast<uint8_t>(k * pixelsPerByte));
+          stream.push_back(p[0]);
+        }
+        pos += k;
+        p += k;
+      }
+      stream.push_back(kEscape);
+      stream.push_back(row + 1 < height ? kEndOfLine : kEndOfBitmap);
+    }
   } catch (const std::bad_alloc&) {
     throw StreamError::MemoryStreamFull();
   }
-
-  const uint8_t* const end = source.bits.data() + source.bits.size();
-  for (int64_t row = 0; row < height; ++row) {
-    const uint8_t* p = source.bits.data() + static_cast<size_t>(row) * stride;
-    size_t pos = 0;
-    while (pos < rowBytes) {
-      const size_t n = std::min(rowBytes - pos, kMaxRecordBytes) / pixelsPerByte;
-      size_t k = LiteralLength(p, n, end);
-      if (k * pixelsPerByte > 2) {
-        stream.push_back(kEscape);
-        stream.push_back(static_cast<uint8_t>(k * pixelsPerByte));
-        stream.insert(stream.end(), p, p + k);
-        if (k % 2 != 0) stream.push_back(0);
-      } else {
-        k = RunLength(p, n);
-        stream.push_back(static_cast<uint8_t>(k * pixelsPerByte));
-        stream.push_back(p[0]);
-      }
-      pos += k;
-      p += k;
-    }
-    stream.push_back(kEscape);
-    stream.push_back(row + 1 < height ? kEndOfLine : kEndOfBitmap);
-  }
+  // The stream's length must fit the header's 32-bit image-size field.
+  if (stream.size() > UINT32_MAX) throw PictureError(std::string(kMsgTooLarge));
 
   DibImage result;
   result.info.assign(source.info.begin(), source.info.begin() + static_cast<ptrdiff_t>(infoSize));
