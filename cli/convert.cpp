@@ -10,6 +10,7 @@
 
 #include "common/dib_image.h"
 #include "common/errors.h"
+#include "common/os_error.h"
 #include "decode/archive.h"
 #include "decode/archive_titles.h"
 #include "decode/format.h"
@@ -40,25 +41,6 @@ std::string WithNativeSeparators(std::string path) {
   std::replace(path.begin(), path.end(), '/', '\\');
 #endif
   return path;
-}
-
-int IoCodeFromErrorCode(const std::error_code& ec) {
-  const std::error_condition condition = ec.default_error_condition();
-  if (condition == std::errc::no_such_file_or_directory) return IoError::kFileNotFound;
-  if (condition == std::errc::not_a_directory || condition == std::errc::filename_too_long ||
-      condition == std::errc::invalid_argument) {
-    return IoError::kInvalidFileName;
-  }
-  if (condition == std::errc::too_many_files_open ||
-      condition == std::errc::too_many_files_open_in_system) {
-    return IoError::kTooManyOpenFiles;
-  }
-  if (condition == std::errc::permission_denied ||
-      condition == std::errc::operation_not_permitted) {
-    return IoError::kAccessDenied;
-  }
-  if (condition == std::errc::no_space_on_device) return IoError::kDiskFull;
-  return ec.value();
 }
 
 // The converter's answers to the decoder's questions: no cursor, the message kept to be

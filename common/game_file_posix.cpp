@@ -10,27 +10,9 @@
 
 namespace qelva {
 
-int IoCodeFromErrno(int err) {
-  switch (err) {
-    case ENOENT: return IoError::kFileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case EINVAL:
-    case ELOOP: return IoError::kInvalidFileName;
-    case EMFILE:
-    case ENFILE: return IoError::kTooManyOpenFiles;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EISDIR: return IoError::kAccessDenied;
-    case ENOSPC:
-    case EDQUOT: return IoError::kDiskFull;
-    default: return err;
-  }
-}
-
 namespace {
 constexpr intptr_t kClosed = -1;
+int IoCodeFromErrno(int err) { return IoCodeFromErrorCode({err, std::generic_category()}); }
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
 }  // namespace
 

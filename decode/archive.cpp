@@ -128,7 +128,6 @@ void DecodeBromide(DibImage& image, GameFile& file, int entry) {
   file.Seek(record + kBromidePixelsInRecord);
   file.Read(image.bits.data(), image.bits.size());
   ReverseRows(image.bits, kBromideWidth, kBromideHeight);
-  file.Close();
 }
 
 std::string SpritePalettePath(std::string_view archivePath, PathSyntax syntax) {
@@ -137,7 +136,7 @@ std::string SpritePalettePath(std::string_view archivePath, PathSyntax syntax) {
 
 void DecodeEndingSprite(DibImage& image, GameFile& file, const std::string& archivePath,
                         PathSyntax syntax, int group, int entry) {
-  CloseOnExit closer(file);
+  const CloseOnExit closer(file);
   const SpriteSlot& slot = kSpriteTable[static_cast<size_t>(group)][static_cast<size_t>(entry)];
   const size_t width = size_t{slot.width} * 8;
   const size_t height = slot.height;
@@ -147,7 +146,7 @@ void DecodeEndingSprite(DibImage& image, GameFile& file, const std::string& arch
   file.Seek(uint64_t{slot.offset} * 8);
   file.Read(image.bits.data(), image.bits.size());
   ReverseRows(image.bits, width, height);
-  file.Close();
+  file.Close();  // the archive is done with before the palette file is opened
 
   GameFile palettes(SpritePalettePath(archivePath, syntax));
   palettes.Seek(uint64_t{slot.palette} * kStoredPaletteSize + kPaletteBase[static_cast<size_t>(group)]);

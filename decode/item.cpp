@@ -24,7 +24,6 @@ void DecodeItem(DibImage& image, GameFile& file) {
     const uint8_t* from = rows.data() + (kSide - 1 - k) * kSide;
     std::copy_n(from, kSide, image.bits.data() + k * kSide);
   }
-  file.Close();
 }
 
 }  // namespace qelva

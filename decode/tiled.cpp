@@ -91,7 +91,6 @@ void DecodeTiled(TileHeader& header, DibImage& image, GameFile& file) {
       }
     }
   }
-  file.Close();
 }
 
 }  // namespace qelva
