@@ -3,13 +3,15 @@
 
 usage: peer_decode.py FILE
 
-Writes to stdout: "<width> <height> <ncolours>\\n", then ncolours x 3 bytes of palette (red,
-green, blue), then width x height colour indices, one byte each, top row first. Exits with
+Writes to stdout: "<width> <height> <ncolours> <transparent>\\n" (transparent: the colour index a
+GIF names as transparent, or -1), then ncolours x 3 bytes of palette (red, green, blue), then
+width x height colour indices, one byte each, top row first. Exits with
 status 1 and a message on stderr when the file cannot be decoded or holds no colour indices.
 
 The decoder is python3-pil (Debian). Pillow turns a BMP whose palette is the plain grey ramp
 (entry i = grey i, or black and white for 2 colours) into a grey picture and drops the
-palette; this module puts the indices and the palette back from the file's own colour count.
+palette, and does the same with a GIF whose palette is the grey ramp i = (i, i, i); this module
+puts the indices and the palette back from the file's own colour count.
 """
 
 import struct
@@ -25,12 +27,13 @@ class PeerError(Exception):
 class Decoded:
     """A palette-indexed picture: indices top row first, palette as (r, g, b) tuples."""
 
-    def __init__(self, width, height, palette, indices, bits):
+    def __init__(self, width, height, palette, indices, bits, transparent=-1):
         self.width = width
         self.height = height
         self.palette = palette
         self.indices = indices
         self.bits = bits  # bits per pixel the file stores
+        self.transparent = transparent  # the transparent colour index, or -1
 
 
 BMP_FILE_HEADER = 14
@@ -84,12 +87,19 @@ def decode(path):
         palette = _grey_ramp(colours)
         grey = im.convert("L").tobytes()
         indices = bytes(v // 255 for v in grey) if im.mode == "1" else grey
+    elif im.mode == "L" and im.format == "GIF":
+        # A GIF's grey ramp is always (i, i, i), whatever the colour count.
+        palette = [(i, i, i) for i in range(1 << bits)]
+        indices = im.tobytes()
     else:
         raise PeerError(f"{path}: not palette-indexed (mode {im.mode})")
 
     if len(indices) != im.width * im.height:
         raise PeerError(f"{path}: {len(indices)} indices for {im.width} x {im.height} pixels")
-    return Decoded(im.width, im.height, palette, indices, bits)
+    transparent = im.info.get("transparency", -1)
+    if not isinstance(transparent, int):
+        transparent = -1
+    return Decoded(im.width, im.height, palette, indices, bits, transparent)
 
 
 def main(argv):
@@ -102,7 +112,7 @@ def main(argv):
         print(e, file=sys.stderr)
         return 1
     out = sys.stdout.buffer
-    out.write(f"{pic.width} {pic.height} {len(pic.palette)}\n".encode("ascii"))
+    out.write(f"{pic.width} {pic.height} {len(pic.palette)} {pic.transparent}\n".encode("ascii"))
     out.write(bytes(c for rgb in pic.palette for c in rgb))
     out.write(pic.indices)
     out.flush()

@@ -12,6 +12,10 @@
 
 #include "common/byte_order.h"
 
+#ifdef QELVA_HAVE_GIFLIB
+#include <gif_lib.h>
+#endif
+
 namespace qelva::test {
 namespace {
 
@@ -119,6 +123,20 @@ Bytes PackRows(const std::vector<Bytes>& rowsTopFirst, int32_t width, uint16_t b
   return bits;
 }
 
+std::vector<Bytes> MakeRows(int width, int height, const std::function<uint8_t(int, int)>& index) {
+  std::vector<Bytes> rows(static_cast<size_t>(height), Bytes(static_cast<size_t>(width)));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) rows[static_cast<size_t>(y)][static_cast<size_t>(x)] = index(x, y);
+  }
+  return rows;
+}
+
+Bytes Flatten(const std::vector<Bytes>& rows) {
+  Bytes out;
+  for (const Bytes& row : rows) out.insert(out.end(), row.begin(), row.end());
+  return out;
+}
+
 DibImage MakeDib(int32_t width, int32_t height, uint16_t bitCount, Bytes bits) {
   const unsigned colours = bitCount <= 8 ? 1u << bitCount : 0;
   DibImage image;
@@ -169,11 +187,11 @@ bool PeerDecode(const std::string& path, PeerPicture& picture) {
   }
 
   const auto newline = std::find(out.begin(), out.end(), uint8_t{'\n'});
-  int width = 0, height = 0, colours = 0;
+  int width = 0, height = 0, colours = 0, transparent = -1;
   const std::string header(out.begin(), newline);
   if (newline == out.end() ||
-      std::sscanf(header.c_str(), "%d %d %d", &width, &height, &colours) != 3 || width < 0 ||
-      height < 0 || colours < 0) {
+      std::sscanf(header.c_str(), "%d %d %d %d", &width, &height, &colours, &transparent) != 4 ||
+      width < 0 || height < 0 || colours < 0) {
     ADD_FAILURE() << "peer decoder gave no header line for " << path;
     return false;
   }
@@ -186,11 +204,72 @@ bool PeerDecode(const std::string& path, PeerPicture& picture) {
   }
   picture.width = width;
   picture.height = height;
+  picture.transparentIndex = transparent;
   picture.paletteRgb.assign(out.begin() + static_cast<ptrdiff_t>(start),
                             out.begin() + static_cast<ptrdiff_t>(start) + colours * 3);
   picture.indices.assign(out.begin() + static_cast<ptrdiff_t>(start) + colours * 3, out.end());
   return true;
 #endif
 }
+
+#ifdef QELVA_HAVE_GIFLIB
+namespace {
+
+struct GifSource {
+  const Bytes* bytes;
+  size_t at = 0;
+};
+
+int ReadFromBytes(GifFileType* gif, GifByteType* out, int n) {
+  auto* source = static_cast<GifSource*>(gif->UserData);
+  const size_t left = source->bytes->size() - source->at;
+  const size_t take = std::min(left, static_cast<size_t>(n));
+  std::copy_n(source->bytes->data() + source->at, take, out);
+  source->at += take;
+  return static_cast<int>(take);
+}
+
+}  // namespace
+
+bool GiflibDecode(const Bytes& bytes, PeerPicture& picture) {
+  GifSource source{&bytes};
+  int error = 0;
+  GifFileType* gif = DGifOpen(&source, ReadFromBytes, &error);
+  if (gif == nullptr) {
+    ADD_FAILURE() << "giflib cannot open the file: " << GifErrorString(error);
+    return false;
+  }
+  const bool slurped = DGifSlurp(gif) == GIF_OK;
+  bool ok = slurped && gif->ImageCount == 1 && gif->SColorMap != nullptr;
+  if (!ok) {
+    ADD_FAILURE() << "giflib rejects the file: "
+                  << (slurped ? "not one image with a global colour table"
+                              : GifErrorString(gif->Error));
+  } else {
+    const SavedImage& image = gif->SavedImages[0];
+    const int width = image.ImageDesc.Width, height = image.ImageDesc.Height;
+    picture.width = gif->SWidth;
+    picture.height = gif->SHeight;
+    picture.paletteRgb.clear();
+    for (int i = 0; i < gif->SColorMap->ColorCount; ++i) {
+      const GifColorType& c = gif->SColorMap->Colors[i];
+      picture.paletteRgb.insert(picture.paletteRgb.end(), {c.Red, c.Green, c.Blue});
+    }
+    // DGifSlurp puts the rows of an interlaced image back in top-down order itself.
+    picture.indices.assign(image.RasterBits,
+                           image.RasterBits + static_cast<size_t>(width) * static_cast<size_t>(height));
+    GraphicsControlBlock gcb;
+    picture.transparentIndex =
+        DGifSavedExtensionToGCB(gif, 0, &gcb) == GIF_OK ? gcb.TransparentColor : -1;
+  }
+  DGifCloseFile(gif, &error);
+  return ok;
+}
+#else
+bool GiflibDecode(const Bytes&, PeerPicture&) {
+  ADD_FAILURE() << "giflib is not linked into this build";
+  return false;
+}
+#endif
 
 }  // namespace qelva::test

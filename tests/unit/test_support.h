@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -54,6 +55,11 @@ Bytes Cat(std::initializer_list<Bytes> parts);
 // 1, 4 or 8 bits per pixel (high bits first), each row padded with zeros to 4 bytes.
 Bytes PackRows(const std::vector<Bytes>& rowsTopFirst, int32_t width, uint16_t bitCount);
 
+// Rows of colour indices, top row first, each pixel given by index(x, y).
+std::vector<Bytes> MakeRows(int width, int height, const std::function<uint8_t(int, int)>& index);
+// The rows laid end to end, as a decoder gives the pixels back.
+Bytes Flatten(const std::vector<Bytes>& rows);
+
 // The colour of entry i in MakeDib's table (blue, green, red): all entries differ.
 inline uint8_t TableBlue(unsigned i) { return static_cast<uint8_t>(i); }
 inline uint8_t TableGreen(unsigned i) { return static_cast<uint8_t>(i * 7 + 3); }
@@ -63,17 +69,23 @@ inline uint8_t TableRed(unsigned i) { return static_cast<uint8_t>(255 - i); }
 // colour table of 2^bitCount entries (none above 8 bits) coloured as above, and bits as stored.
 DibImage MakeDib(int32_t width, int32_t height, uint16_t bitCount, Bytes bits);
 
-// What the peer decoder (python3-pil) made of a picture file.
+// What a peer decoder (python3-pil, giflib) made of a picture file.
 struct PeerPicture {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> paletteRgb;  // red, green, blue per entry
   std::vector<uint8_t> indices;     // width x height colour indices, top row first
+  int transparentIndex = -1;        // the colour index a GIF names as transparent, or -1
 };
 
 // Decodes path with the independent peer decoder. Fails the calling test and returns false when
 // the decoder cannot be run or rejects the file.
 bool PeerDecode(const std::string& path, PeerPicture& picture);
+
+// Decodes a GIF file's bytes with giflib (linked into the native test program only), rows put
+// back in top-down order when the image is interlaced. Fails the calling test and returns false
+// when giflib rejects the file or the file holds other than one image.
+bool GiflibDecode(const Bytes& gif, PeerPicture& picture);
 
 }  // namespace qelva::test
 
@@ -83,4 +95,10 @@ bool PeerDecode(const std::string& path, PeerPicture& picture);
 #define QELVA_SKIP_WITHOUT_PEER_DECODER() GTEST_SKIP() << "peer decoder is not run under Windows"
 #else
 #define QELVA_SKIP_WITHOUT_PEER_DECODER() static_cast<void>(0)
+#endif
+// giflib is linked into the native test program only (no Windows build of it is packaged).
+#ifdef QELVA_HAVE_GIFLIB
+#define QELVA_SKIP_WITHOUT_GIFLIB() static_cast<void>(0)
+#else
+#define QELVA_SKIP_WITHOUT_GIFLIB() GTEST_SKIP() << "giflib is not linked into this build"
 #endif

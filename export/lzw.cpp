@@ -1,0 +1,277 @@
+#include "export/lzw.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "common/byte_order.h"
+#include "common/dib_image.h"
+
+namespace qelva {
+namespace {
+
+constexpr int32_t kNotFound = -1;
+
+// The dictionary of strings added since the last ClearCode. Every string is a known string
+// (its prefix code) followed by one pixel, so it is named by the key prefix × 2^MinCodeSize +
+// pixel. `codeOfKey` remembers, for each key, the code it was last given, and `keyOfCode` the
+// key of each code; an answer from codeOfKey counts only when that code is in use now
+// (below NextCode) and still carries the key. Stale answers from before a reset therefore fail
+// the check by themselves, so a reset costs nothing, and a lookup is two reads whatever the
+// length of the strings. Since a string is added only after a lookup for it failed, no string
+// is ever held twice and the answer is the one a search of all strings would give.
+class Dictionary {
+ public:
+  explicit Dictionary(int minCodeSize)
+      : pixelBits_(minCodeSize),
+        codeOfKey_(static_cast<uint16_t*>(
+            std::calloc(static_cast<size_t>(kLzwCodeLimit) << minCodeSize, sizeof(uint16_t)))) {
+    if (!codeOfKey_) throw std::bad_alloc();
+    // Roots, ClearCode and EndCode are never the answer to a lookup: no key matches theirs.
+    for (uint32_t& key : keyOfCode_) key = kNoKey;
+  }
+
+  uint32_t Key(uint32_t prefix, uint32_t pixel) const { return prefix << pixelBits_ | pixel; }
+
+  // The code of the string prefix + pixel, or kNotFound. nextCode is the first unused code.
+  int32_t FindString(uint32_t prefix, uint32_t pixel, uint32_t nextCode) const {
+    const uint32_t key = Key(prefix, pixel);
+    const uint32_t code = codeOfKey_.get()[key];
+    return code < nextCode && keyOfCode_[code] == key ? static_cast<int32_t>(code) : kNotFound;
+  }
+
+  void Add(uint32_t code, uint32_t prefix, uint32_t pixel) {
+    const uint32_t key = Key(prefix, pixel);
+    codeOfKey_.get()[key] = static_cast<uint16_t>(code);
+    keyOfCode_[code] = key;
+  }
+
+ private:
+  static constexpr uint32_t kNoKey = UINT32_MAX;
+  struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+  };
+
+  int pixelBits_;
+  // calloc: the table is zero without being written, and only the pages in use are touched.
+  std::unique_ptr<uint16_t[], FreeDeleter> codeOfKey_;
+  uint32_t keyOfCode_[kLzwCodeLimit];
+};
+
+// The packed code stream before it is cut into sub-blocks: codes appended least significant bit
+// first, bits filling each byte from its least significant bit. Bits gather in a 64-bit word
+// and leave it four bytes at a time.
+class CodeStream {
+ public:
+  // Makes room for `codes` more codes of at most 12 bits.
+  void Reserve(uint64_t codes) {
+    const uint64_t need = used_ + (codes * kLzwMaxCodeWidth + 7) / 8 + 8;
+    if (need <= capacity_) return;
+    uint64_t grown = capacity_ ? capacity_ * 2 : 4096;
+    if (grown < need) grown = need;
+    if (grown > SIZE_MAX) throw std::bad_alloc();
+    auto bigger = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(grown));
+    if (used_) std::memcpy(bigger.get(), bytes_.get(), static_cast<size_t>(used_));
+    bytes_ = std::move(bigger);
+    capacity_ = grown;
+  }
+
+  // The writing position, taken into local variables by the encoding loop and handed back.
+  struct Cursor {
+    uint8_t* out;
+    uint64_t bits;  // pending bits, the oldest lowest
+    int count;      // how many of them (0 to 31 between codes)
+
+    void PutCode(uint32_t code, int codeWidth) {
+      bits |= static_cast<uint64_t>(code) << count;
+      count += codeWidth;
+      if (count >= 32) {
+        WriteLe32(out, static_cast<uint32_t>(bits));
+        out += 4;
+        bits >>= 32;
+        count -= 32;
+      }
+    }
+  };
+  Cursor Begin() { return Cursor{bytes_.get() + used_, pending_, pendingCount_}; }
+  void End(const Cursor& cursor) {
+    used_ = static_cast<uint64_t>(cursor.out - bytes_.get());
+    pending_ = cursor.bits;
+    pendingCount_ = cursor.count;
+  }
+
+  // Writes out the last bits; a partly filled byte keeps its high bits 0.
+  void Flush() {
+    for (; pendingCount_ > 0; pendingCount_ -= 8) {
+      bytes_[used_++] = static_cast<uint8_t>(pending_);
+      pending_ >>= 8;
+    }
+    pendingCount_ = 0;
+  }
+
+  const uint8_t* data() const { return bytes_.get(); }
+  uint64_t size() const { return used_; }
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes_;
+  uint64_t capacity_ = 0;
+  uint64_t used_ = 0;
+  uint64_t pending_ = 0;
+  int pendingCount_ = 0;
+};
+
+// One encode, from ClearCode to EndCode.
+class LzwEncoder {
+ public:
+  explicit LzwEncoder(int minCodeSize)
+      : dictionary_(minCodeSize),
+        clearCode_(1u << minCodeSize),
+        firstCode_(clearCode_ + 2),
+        firstWidth_(minCodeSize + 1),
+        nextCode_(firstCode_),
+        codeWidth_(firstWidth_) {
+    stream_.Reserve(1);
+    PutCode(clearCode_);
+  }
+
+  // Encodes one row of pixel values (each below 2^minCodeSize).
+  void EncodeRow(const uint8_t* pixels, size_t count) {
+    if (count == 0) return;
+    // A row gives at most two codes per pixel: the string that ends there and a ClearCode.
+    stream_.Reserve(2 * static_cast<uint64_t>(count));
+    size_t x = 0;
+    if (!started_) {
+      current_ = pixels[x++];
+      started_ = true;
+    }
+    CodeStream::Cursor cursor = stream_.Begin();
+    uint32_t current = current_, nextCode = nextCode_;
+    int codeWidth = codeWidth_;
+    for (; x < count; ++x) {
+      const uint32_t pixel = pixels[x];
+      const int32_t found = dictionary_.FindString(current, pixel, nextCode);
+      if (found != kNotFound) {
+        current = static_cast<uint32_t>(found);
+        continue;
+      }
+      cursor.PutCode(current, codeWidth);
+      if (nextCode >= static_cast<uint32_t>(kLzwCodeLimit)) {
+        // The table is full: nothing is added; ClearCode goes out at the current width (12).
+        cursor.PutCode(clearCode_, codeWidth);
+        nextCode = firstCode_;
+        codeWidth = firstWidth_;
+      } else {
+        dictionary_.Add(nextCode, current, pixel);
+        ++nextCode;
+        if (nextCode > (1u << codeWidth)) ++codeWidth;
+      }
+      current = pixel;
+    }
+    stream_.End(cursor);
+    current_ = current;
+    nextCode_ = nextCode;
+    codeWidth_ = codeWidth;
+  }
+
+  // Writes the string being matched and EndCode, and appends the stream to codeBuffer as data
+  // sub-blocks: a count byte before every 255 data bytes or fewer, then the block terminator.
+  size_t Finish(std::vector<uint8_t>& codeBuffer) {
+    stream_.Reserve(2);
+    if (started_) {
+      PutCode(current_);
+      // A decoder adds a string for this last code as for every code before it; when that
+      // string takes the last code of the current width, it reads EndCode one bit wider.
+      if (nextCode_ == 1u << codeWidth_ && codeWidth_ < kLzwMaxCodeWidth) ++codeWidth_;
+    }
+    PutCode(clearCode_ + 1);
+    stream_.Flush();
+
+    // The stream is never empty (it holds at least two codes), so no sub-block is.
+    const uint64_t dataBytes = stream_.size();
+    const uint64_t blocks = (dataBytes + kGifSubBlockData - 1) / kGifSubBlockData;
+    const uint64_t length = dataBytes + blocks + 1;
+    if (codeBuffer.size() + length > codeBuffer.max_size()) throw std::bad_alloc();
+    const size_t start = codeBuffer.size();
+    codeBuffer.resize(start + static_cast<size_t>(length));
+    uint8_t* out = codeBuffer.data() + start;
+    const uint8_t* data = stream_.data();
+    for (uint64_t left = dataBytes; left > 0;) {
+      const size_t n = static_cast<size_t>(left < kGifSubBlockData ? left : kGifSubBlockData);
+      *out++ = static_cast<uint8_t>(n);
+      std::memcpy(out, data, n);
+      out += n;
+      data += n;
+      left -= n;
+    }
+    *out = 0;
+    return static_cast<size_t>(length);
+  }
+
+ private:
+  void PutCode(uint32_t code) {
+    CodeStream::Cursor cursor = stream_.Begin();
+    cursor.PutCode(code, codeWidth_);
+    stream_.End(cursor);
+  }
+
+  Dictionary dictionary_;
+  CodeStream stream_;
+  const uint32_t clearCode_;
+  const uint32_t firstCode_;
+  const int firstWidth_;
+  uint32_t nextCode_;
+  int codeWidth_;
+  uint32_t current_ = 0;
+  bool started_ = false;  // false until the first pixel: there is no string yet
+};
+
+// Spreads a packed row of 1 or 4 bits per pixel into one byte per pixel, leftmost pixel in the
+// most significant bits.
+void UnpackRow(const uint8_t* row, uint16_t bitCount, size_t width, uint8_t* pixels) {
+  if (bitCount == 4) {
+    for (size_t x = 0; x < width; ++x) {
+      pixels[x] = static_cast<uint8_t>(x & 1 ? row[x / 2] & 0x0F : row[x / 2] >> 4);
+    }
+  } else {
+    for (size_t x = 0; x < width; ++x) pixels[x] = (row[x / 8] >> (7 - x % 8)) & 1;
+  }
+}
+
+}  // namespace
+
+int MinCodeSizeFor(uint16_t bitCount) { return bitCount == 1 ? 2 : bitCount; }
+
+size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
+                 const LzwProgress& progress, std::vector<uint8_t>& codeBuffer) {
+  const uint16_t bitCount = image.BitCount();
+  const size_t width = image.Width() > 0 ? static_cast<size_t>(image.Width()) : 0;
+  const uint32_t height = image.Height() > 0 ? static_cast<uint32_t>(image.Height()) : 0;
+  const size_t stride = static_cast<size_t>(DibRowStride(static_cast<int64_t>(width), bitCount));
+
+  auto encoder = std::make_unique<LzwEncoder>(minCodeSize);
+  std::vector<uint8_t> unpacked(bitCount == 8 ? 0 : width);
+  uint32_t rowsDone = 0;
+  auto encodePass = [&](int pass) {
+    for (uint32_t y = kInterlaceFirstRow[pass]; y < height; y += kInterlaceRowStep[pass]) {
+      // Row y from the top is stored (height - 1 - y) rows from the start of the block.
+      const uint8_t* row = image.bits.data() + static_cast<size_t>(height - 1 - y) * stride;
+      if (bitCount == 8) {
+        encoder->EncodeRow(row, width);
+      } else {
+        UnpackRow(row, bitCount, width, unpacked.data());
+        encoder->EncodeRow(unpacked.data(), width);
+      }
+      ++rowsDone;
+      if (progress) progress(rowsDone, height, 0);
+    }
+  };
+  if (interlaced) {
+    for (int pass = 4; pass >= 1; --pass) encodePass(pass);
+  } else {
+    encodePass(0);
+  }
+  return encoder->Finish(codeBuffer);
+}
+
+}  // namespace qelva

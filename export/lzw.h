@@ -1,0 +1,46 @@
+// The image data of a GIF file: the colour indices of a 1-, 4- or 8-bit picture, taken in GIF
+// row order (plain or interlaced), compressed with GIF's variable-length-code LZW and laid out
+// as data sub-blocks closed by a block terminator.
+//
+// The code stream is fixed: it starts with ClearCode, codes grow one bit wider right after code
+// 2^w is assigned (up to 12 bits), and when all 4096 codes are taken the next code that does not
+// extend a known string is written at 12 bits and followed by ClearCode, after which the
+// dictionary starts again. A string being matched runs on across row and pass ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace qelva {
+
+struct DibImage;
+
+inline constexpr int kLzwMaxCodeWidth = 12;
+inline constexpr int kLzwCodeLimit = 1 << kLzwMaxCodeWidth;  // codes are 0 to 4095
+inline constexpr size_t kGifSubBlockData = 255;              // data bytes in a full sub-block
+
+// Called after each row is encoded: rows encoded so far (1 to height, counted across passes),
+// the picture's height, and 0.
+using LzwProgress = std::function<void(uint32_t rowsDone, uint32_t height, uint32_t zero)>;
+
+// The order in which rows are taken, as passes of (first row, row step) numbered 0 to 4. A
+// plain encode runs pass 0 only; an interlaced one runs passes 4, 3, 2 and 1, in that order.
+inline constexpr int16_t kInterlaceFirstRow[5] = {0, 1, 2, 4, 0};
+inline constexpr int16_t kInterlaceRowStep[5] = {1, 2, 4, 8, 8};
+
+// The LZW minimum code size for a picture's bit count: 2 for 1-bit pictures (GIF has no
+// 1-bit codes), otherwise the bit count.
+int MinCodeSizeFor(uint16_t bitCount);
+
+// Encodes the pixels of image (1, 4 or 8 bits per pixel, uncompressed, bottom-up rows, blocks at
+// least as long as the header says; the caller checks all of this) and appends the data
+// sub-blocks and the block terminator to codeBuffer, which grows as far as the stream needs.
+// Returns the number of bytes appended (CodeLength). A picture with no pixels gives the stream
+// ClearCode, EndCode. Raises std::bad_alloc before anything is appended when the working tables
+// cannot be allocated.
+size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
+                 const LzwProgress& progress, std::vector<uint8_t>& codeBuffer);
+
+}  // namespace qelva
