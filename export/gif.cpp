@@ -1,0 +1,115 @@
+#include "export/gif.h"
+
+#include <array>
+
+#include "common/byte_order.h"
+#include "common/dib_image.h"
+#include "common/errors.h"
+#include "common/output_file.h"
+
+namespace qelva {
+namespace {
+
+constexpr std::string_view kMsgUnsupportedBitCount = "この形式のﾋﾞｯﾄﾏｯﾌﾟは保存できません (%s ﾋﾞｯﾄ/ﾋﾟｸｾﾙ)";
+constexpr std::string_view kMsgBitmapTooShort = "ﾋﾞｯﾄﾏｯﾌﾟのﾃﾞｰﾀが足りません";
+constexpr std::string_view kMsgCompressed = "圧縮されたﾋﾞｯﾄﾏｯﾌﾟはGIFで保存できません";
+constexpr std::string_view kMsgBadSize = "この大きさの画像はGIFで保存できません (%s)";
+
+constexpr uint8_t kExtensionIntroducer = 0x21;
+constexpr uint8_t kGraphicControlLabel = 0xF9;
+constexpr uint8_t kImageSeparator = 0x2C;
+constexpr uint8_t kTrailer = 0x3B;
+constexpr uint8_t kGlobalColourTable = 0x80;
+constexpr uint8_t kColourResolution8 = 0x70;
+constexpr uint8_t kInterlacedImage = 0x40;
+constexpr uint8_t kTransparentColour = 0x01;
+constexpr size_t kScreenSize = 13;  // signature and logical screen descriptor
+
+bool IsGifBitCount(uint16_t bitCount) { return bitCount == 1 || bitCount == 4 || bitCount == 8; }
+
+// Refuses, before anything is encoded or written, every picture a GIF file cannot hold or whose
+// blocks are shorter than its header says. The bit count is known to be 8 or less.
+void CheckPicture(const DibImage& image) {
+  const uint16_t bitCount = image.BitCount();
+  if (!IsGifBitCount(bitCount)) {
+    throw PictureError(FillMessage(kMsgUnsupportedBitCount, std::to_string(bitCount)));
+  }
+  if (image.Compression() != kBiRgb) throw PictureError(std::string(kMsgCompressed));
+  const int32_t width = image.Width(), height = image.Height();
+  // Rows stored top-down (a negative height) are not what the encoder reads.
+  if (width <= 0 || height <= 0 || width > kGifMaxSide || height > kGifMaxSide) {
+    throw PictureError(FillMessage(
+        kMsgBadSize, std::to_string(width) + " x " + std::to_string(height)));
+  }
+  const uint64_t pixelBytes = DibRowStride(width, bitCount) * static_cast<uint64_t>(height);
+  if (image.info.size() < kDibHeaderSize + (4u << bitCount) || image.bits.size() < pixelBytes) {
+    throw PictureError(std::string(kMsgBitmapTooShort));
+  }
+}
+
+// "GIF87a" or "GIF89a", the logical screen descriptor and the global colour table of 2^bc
+// entries, red-green-blue, from the DIB's table whatever its colours-used field says.
+void AppendScreen(const DibImage& image, bool transparent, std::vector<uint8_t>& out) {
+  const uint16_t bitCount = image.BitCount();
+  std::array<uint8_t, kScreenSize> screen{'G', 'I', 'F', '8', '7', 'a'};
+  if (transparent) screen[4] = '9';
+  WriteLe16(&screen[6], static_cast<uint16_t>(image.Width()));
+  WriteLe16(&screen[8], static_cast<uint16_t>(image.Height()));
+  screen[10] = static_cast<uint8_t>(kGlobalColourTable | kColourResolution8 | (bitCount - 1));
+  // screen[11], the background colour index, and screen[12], the pixel aspect ratio, are 0.
+  out.insert(out.end(), screen.begin(), screen.end());
+
+  const uint8_t* quad = image.ColourTable();
+  for (unsigned i = 0; i < 1u << bitCount; ++i, quad += 4) {
+    out.insert(out.end(), {quad[2], quad[1], quad[0]});
+  }
+}
+
+// The graphic control extension: no disposal, no user input, no delay, a transparent colour.
+void AppendGraphicControl(uint8_t transparentIndex, std::vector<uint8_t>& out) {
+  out.insert(out.end(), {kExtensionIntroducer, kGraphicControlLabel, 0x04, kTransparentColour,
+                         0x00, 0x00, transparentIndex, 0x00});
+}
+
+// The image descriptor: the image fills the screen and has no local colour table.
+void AppendImageDescriptor(const DibImage& image, bool interlaced, std::vector<uint8_t>& out) {
+  std::array<uint8_t, 10> descriptor{kImageSeparator};
+  WriteLe16(&descriptor[5], static_cast<uint16_t>(image.Width()));
+  WriteLe16(&descriptor[7], static_cast<uint16_t>(image.Height()));
+  descriptor[9] = interlaced ? kInterlacedImage : 0;
+  out.insert(out.end(), descriptor.begin(), descriptor.end());
+}
+
+}  // namespace
+
+std::vector<uint8_t> GifFileBytes(const DibImage& image, bool interlaced, int16_t transparentIndex,
+                                  const LzwProgress& progress) {
+  if (image.info.size() < kDibHeaderSize) throw PictureError(std::string(kMsgBitmapTooShort));
+  CheckPicture(image);
+  const bool transparent = transparentIndex >= 0;
+  const int minCodeSize = MinCodeSizeFor(image.BitCount());
+
+  std::vector<uint8_t> file;
+  // Most pictures compress; the image data grow the buffer further when they do not.
+  file.reserve(kScreenSize + 3 * 256 + 8 + 10 + 1 + image.bits.size() / 2 + 1);
+  AppendScreen(image, transparent, file);
+  if (transparent) AppendGraphicControl(static_cast<uint8_t>(transparentIndex), file);
+  AppendImageDescriptor(image, interlaced, file);
+  file.push_back(static_cast<uint8_t>(minCodeSize));
+  LzwEncode(image, minCodeSize, interlaced, progress, file);
+  file.push_back(kTrailer);
+  return file;
+}
+
+bool WriteGif(const std::string& fileName, bool interlaced, int16_t transparentIndex,
+              const DibImage& image, const LzwProgress& progress) {
+  if (image.info.size() < kDibHeaderSize) throw PictureError(std::string(kMsgBitmapTooShort));
+  if (image.BitCount() > 8) return false;
+  const std::vector<uint8_t> bytes = GifFileBytes(image, interlaced, transparentIndex, progress);
+  OutputFile file(fileName);
+  file.Write(bytes.data(), bytes.size());
+  file.Commit();
+  return true;
+}
+
+}  // namespace qelva
