@@ -15,6 +15,7 @@
 #include "decode/archive_titles.h"
 #include "decode/format.h"
 #include "export/bmp.h"
+#include "export/gif.h"
 #include "export/rle.h"
 
 namespace qelva::cli {
@@ -24,6 +25,8 @@ namespace {
 constexpr std::string_view kMsgNotAPicture = "ゲームの画像ﾌｧｲﾙではありません";
 constexpr std::string_view kMsgAlreadyWritten = "出力ﾌｧｲﾙ %s はこの変換で既に書き出されています";
 constexpr std::string_view kMsgCannotCreateFolder = "ﾌｫﾙﾀﾞ %s を作成できません";
+// The viewer's refusal of GIF for full-colour pictures, on one line.
+constexpr std::string_view kMsgFullColourGif = "フルカラーファイルはGIF形式でセーブできません";
 
 // Paths travel as UTF-8 text; std::filesystem sees them as UTF-8 on every platform.
 fs::path PathFromUtf8(const std::string& text) {
@@ -203,6 +206,12 @@ class Converter {
   }
 
   void Write(const std::string& target, DibImage& image) {
+    if (const auto gif = GifTypeOf(options_.type)) {
+      if (!WriteGif(target, gif->interlaced, gif->transparentIndex, image)) {
+        throw PictureError(std::string(kMsgFullColourGif));
+      }
+      return;
+    }
     if (options_.type == OutputType::kRle) {
       DibImage encoded;
       if (EncodeRle8(image, encoded)) {

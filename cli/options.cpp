@@ -12,6 +12,10 @@ struct TypeName {
 constexpr TypeName kTypeNames[] = {
     {"bmp", OutputType::kBmp},
     {"rle", OutputType::kRle},
+    {"gif", OutputType::kGif},
+    {"gif-i", OutputType::kGifInterlaced},
+    {"gif-t", OutputType::kGifTransparent},
+    {"gif-ti", OutputType::kGifTransparentInterlaced},
 };
 
 std::optional<int32_t> ParseInt32(std::string_view text) {
@@ -53,13 +57,19 @@ std::optional<OutputType> ParseOutputType(std::string_view text) {
   return std::nullopt;
 }
 
-std::string_view OutputExtension(OutputType type) {
+std::optional<GifType> GifTypeOf(OutputType type) {
   switch (type) {
     case OutputType::kBmp:
-    case OutputType::kRle: return ".bmp";
+    case OutputType::kRle: return std::nullopt;
+    case OutputType::kGif: return GifType{false, -1};
+    case OutputType::kGifInterlaced: return GifType{true, -1};
+    case OutputType::kGifTransparent: return GifType{false, 0};
+    case OutputType::kGifTransparentInterlaced: return GifType{true, 0};
   }
-  return ".bmp";
+  return std::nullopt;
 }
+
+std::string_view OutputExtension(OutputType type) { return GifTypeOf(type) ? ".gif" : ".bmp"; }
 
 Options ParseOptions(std::span<const std::string> args) {
   Options options;
@@ -78,7 +88,7 @@ Options ParseOptions(std::span<const std::string> args) {
       options.list = true;
     } else if (auto type = TakeValue(kType, args, i)) {
       const auto parsed = ParseOutputType(*type);
-      if (!parsed) throw UsageError("unknown type '" + *type + "' (bmp or rle)");
+      if (!parsed) throw UsageError("unknown type '" + *type + "' (bmp, rle, gif, gif-i, gif-t or gif-ti)");
       options.type = *parsed;
     } else if (auto entry = TakeValue(kEntry, args, i)) {
       const auto parsed = ParseInt32(*entry);
@@ -103,14 +113,18 @@ std::string_view UsageText() {
          "\n"
          "  PATH            a game picture file, an archive, or a folder (its files in name\n"
          "                  order; files that are no game pictures are passed over)\n"
-         "  -t, --type T    bmp | rle   (or 1 | 2; default bmp)\n"
+         "  -t, --type T    bmp | rle | gif | gif-i | gif-t | gif-ti   (or 1 to 6; default bmp)\n"
+         "                  bmp: uncompressed bitmap   rle: RLE-compressed bitmap\n"
+         "                  gif: GIF87a   gif-i: GIF87a, interlaced\n"
+         "                  gif-t: GIF89a, colour 0 transparent   gif-ti: the same, interlaced\n"
          "  -e, --entry N   only entry N of each archive (default: every entry)\n"
          "  -o, --out DIR   output folder, created if missing (default: the current folder)\n"
          "  -l, --list      print one line per picture and write nothing\n"
          "  -h, --help      this text\n"
          "      --version   the version\n"
          "\n"
-         "Kabe01.bin becomes Kabe01.bmp; entry n of an archive becomes <archive name>-<n>.bmp.\n"
+         "Kabe01.bin becomes Kabe01.bmp (or .gif); entry n of an archive becomes\n"
+         "<archive name>-<n>.bmp (or .gif).\n"
          "Exit status: 0 all converted, 1 some input failed, 2 bad usage.\n";
 }
 

@@ -12,7 +12,22 @@
 namespace qelva::cli {
 
 // The viewer's save types, in the order of its Save dialog.
-enum class OutputType { kBmp, kRle };
+enum class OutputType {
+  kBmp,                       // Windows bitmap, uncompressed
+  kRle,                       // Windows bitmap, RLE8/RLE4 where the bit count allows
+  kGif,                       // GIF87a
+  kGifInterlaced,             // GIF87a, interlaced
+  kGifTransparent,            // GIF89a, colour index 0 transparent
+  kGifTransparentInterlaced,  // GIF89a, colour index 0 transparent, interlaced
+};
+
+// How a GIF type is written: the arguments of WriteGif.
+struct GifType {
+  bool interlaced;
+  int16_t transparentIndex;  // -1: none
+};
+// The GIF arguments of a type, or nothing for the bitmap types.
+std::optional<GifType> GifTypeOf(OutputType type);
 
 struct Options {
   OutputType type = OutputType::kBmp;

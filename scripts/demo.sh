@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs the converter on the bundled samples: builds natively (Release), generates the sample game
-# folder, and converts every picture in it to plain and to RLE-compressed bitmaps.
+# folder, and converts every picture in it to each output type: plain and RLE-compressed bitmaps,
+# GIF87a and transparent GIF89a, plain and interlaced.
 #
 #   bash scripts/demo.sh [OUTDIR]      (default OUTDIR: build/demo in the repository)
 set -euo pipefail
@@ -16,15 +17,19 @@ jobs=$(nproc)
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j "$jobs" --target qelvaconv qelva_make_samples
 
-rm -rf "$out/samples" "$out/bmp" "$out/rle"
+types=(bmp rle gif gif-i gif-t gif-ti)
+rm -rf "$out/samples"
+for type in "${types[@]}"; do rm -rf "${out:?}/$type"; done
 build/release/qelva_make_samples "$out/samples"
 status=0
-build/release/qelvaconv -o "$out/bmp" -t bmp "$out/samples" || status=$?
-build/release/qelvaconv -o "$out/rle" -t rle "$out/samples" || status=$?
+for type in "${types[@]}"; do
+  build/release/qelvaconv -o "$out/$type" -t "$type" "$out/samples" || status=$?
+done
 
 echo
-echo "sample game folder:       $out/samples ($(find "$out/samples" -maxdepth 1 -type f | wc -l) files)"
-echo "converted, plain BMP:     $out/bmp ($(ls "$out/bmp" 2>/dev/null | wc -l) files)"
-echo "converted, RLE8 BMP:      $out/rle ($(ls "$out/rle" 2>/dev/null | wc -l) files)"
+echo "sample game folder: $out/samples ($(find "$out/samples" -maxdepth 1 -type f | wc -l) files)"
+for type in "${types[@]}"; do
+  printf 'converted, %-7s  %s (%s files)\n' "$type:" "$out/$type" "$(ls "$out/$type" 2>/dev/null | wc -l)"
+done
 [ $status -eq 0 ] || echo "demo: qelvaconv reported failures (exit status $status)" >&2
 exit $status

@@ -1,14 +1,16 @@
 #!/usr/bin/python3
 """Checks converted pictures against the pictures they were made from.
 
-usage: check_outputs.py TRUTHDIR CONVERTEDDIR EXT
+usage: check_outputs.py TRUTHDIR CONVERTEDDIR EXT [--transparent N] [--giflib DECODER]
 
 TRUTHDIR holds one <base>.truth per picture (from qelva_make_samples --truth):
 "QTRUTH <width> <height>\\n", 256 RGB colours, then width x height colour indices, top row
 first. For each, CONVERTEDDIR/<base>.<EXT> must
   - decode with python3-pil to the same width, height and colour indices, with the first 256
-    palette entries equal to the truth's (an 8-bit file must carry all 256), and
-  - decode with ImageMagick (convert FILE rgb:-) to exactly the colours palette[index].
+    palette entries equal to the truth's (an 8-bit file must carry all 256),
+  - decode with ImageMagick (convert FILE rgb:-) to exactly the colours palette[index],
+  - for GIF files, name colour index N as transparent (--transparent N; -1, the default, for
+    none), and with --giflib decode the same way with DECODER (qelva_giflib_decode, giflib).
 Prints "FAIL <file>: <first mismatch>" for each failure, then "N passed, M failed"; exits 1 when
 any picture failed.
 """
@@ -19,7 +21,7 @@ import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from peer_decode import PeerError, decode  # noqa: E402
+from peer_decode import Decoded, PeerError, decode  # noqa: E402
 
 PALETTE_SIZE = 256
 TRUTH_MAGIC = b"QTRUTH"
@@ -57,24 +59,41 @@ def first_difference(a, b):
     return None if len(a) == len(b) else min(len(a), len(b))
 
 
-def check_with_pil(truth, path):
-    pic = decode(path)
+def check_decoded(truth, pic, decoder):
     if (pic.width, pic.height) != (truth.width, truth.height):
-        raise Mismatch(f"PIL size {pic.width} x {pic.height}, "
+        raise Mismatch(f"{decoder} size {pic.width} x {pic.height}, "
                        f"expected {truth.width} x {truth.height}")
     if pic.bits == 8 and len(pic.palette) < PALETTE_SIZE:
         raise Mismatch(f"8-bit file with {len(pic.palette)} colours, expected {PALETTE_SIZE}")
     for i in range(min(PALETTE_SIZE, len(pic.palette))):
         if pic.palette[i] != truth.palette[i]:
-            raise Mismatch(f"PIL palette entry {i} is {pic.palette[i]}, "
+            raise Mismatch(f"{decoder} palette entry {i} is {pic.palette[i]}, "
                            f"expected {truth.palette[i]}")
     pixel = first_difference(pic.indices, truth.indices)
     if pixel is not None:
         got = pic.indices[pixel] if pixel < len(pic.indices) else None
-        raise Mismatch(f"PIL {truth.where(pixel)} index {got}, expected {truth.indices[pixel]}")
+        raise Mismatch(f"{decoder} {truth.where(pixel)} index {got}, "
+                       f"expected {truth.indices[pixel]}")
     if truth.indices and max(truth.indices) >= len(pic.palette):
         raise Mismatch(f"index {max(truth.indices)} lies past the file's "
                        f"{len(pic.palette)} colours")
+
+
+def check_transparency(pic, expected, decoder):
+    if pic.transparent != expected:
+        raise Mismatch(f"{decoder} transparent index {pic.transparent}, expected {expected}")
+
+
+def decode_with_giflib(decoder, path):
+    run = subprocess.run([decoder, path], capture_output=True)
+    if run.returncode != 0:
+        raise Mismatch(run.stderr.decode(errors="replace").strip() or "giflib failed")
+    line_end = run.stdout.index(b"\n")
+    width, height, colours, transparent = (int(v) for v in run.stdout[:line_end].split())
+    table = run.stdout[line_end + 1:line_end + 1 + 3 * colours]
+    palette = [tuple(table[i:i + 3]) for i in range(0, len(table), 3)]
+    indices = run.stdout[line_end + 1 + 3 * colours:]
+    return Decoded(width, height, palette, indices, 8, transparent)
 
 
 def imagemagick():
@@ -96,20 +115,50 @@ def check_with_imagemagick(truth, path):
                        f"expected {tuple(expected[3 * pixel:3 * pixel + 3])}")
 
 
-def check_one(truth_path, converted):
+def check_one(truth_path, converted, options):
     truth = Truth(truth_path)
     if not os.path.isfile(converted):
         raise Mismatch("missing")
     try:
-        check_with_pil(truth, converted)
+        pic = decode(converted)
     except PeerError as e:
         raise Mismatch(str(e)) from e
+    check_decoded(truth, pic, "PIL")
+    is_gif = converted.lower().endswith(".gif")
+    if is_gif:
+        check_transparency(pic, options.transparent, "PIL")
     check_with_imagemagick(truth, converted)
+    if is_gif and options.giflib:
+        pic = decode_with_giflib(options.giflib, converted)
+        check_decoded(truth, pic, "giflib")
+        check_transparency(pic, options.transparent, "giflib")
+
+
+class Options:
+    def __init__(self):
+        self.transparent = -1
+        self.giflib = None
+
+
+def parse(argv):
+    if len(argv) < 4 or len(argv) % 2:
+        return None
+    options = Options()
+    for flag, value in zip(argv[4::2], argv[5::2]):
+        if flag == "--transparent":
+            options.transparent = int(value)
+        elif flag == "--giflib":
+            options.giflib = value
+        else:
+            return None
+    return options
 
 
 def main(argv):
-    if len(argv) != 4:
-        print("usage: check_outputs.py TRUTHDIR CONVERTEDDIR EXT", file=sys.stderr)
+    options = parse(argv)
+    if options is None:
+        print("usage: check_outputs.py TRUTHDIR CONVERTEDDIR EXT [--transparent N] "
+              "[--giflib DECODER]", file=sys.stderr)
         return 2
     truth_dir, converted_dir, ext = argv[1], argv[2], argv[3].lstrip(".")
     if imagemagick() is None:
@@ -123,7 +172,7 @@ def main(argv):
     for name in truths:
         converted = os.path.join(converted_dir, name[:-len(".truth")] + "." + ext)
         try:
-            check_one(os.path.join(truth_dir, name), converted)
+            check_one(os.path.join(truth_dir, name), converted, options)
             passed += 1
         except (Mismatch, ValueError) as e:
             failed += 1

@@ -1,12 +1,22 @@
 #!/usr/bin/env bash
 # Generates the sample game folder with its truths, converts the whole folder with qelvaconv,
 # and checks every converted file with the independent decoders.
-# usage: convert_and_check.sh MAKE_SAMPLES QELVACONV WORK_DIR TYPE
+# usage: convert_and_check.sh MAKE_SAMPLES QELVACONV WORK_DIR TYPE [GIFLIB_DECODER]
+#   TYPE is a qelvaconv type (bmp, rle, gif, gif-i, gif-t, gif-ti); GIF files are also read by
+#   GIFLIB_DECODER (qelva_giflib_decode) when it is given.
 set -euo pipefail
-make_samples=$1 qelvaconv=$2 work=$3 type=$4
+make_samples=$1 qelvaconv=$2 work=$3 type=$4 giflib=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
+case $type in
+  bmp | rle) ext=bmp transparent=-1 ;;
+  gif | gif-i) ext=gif transparent=-1 ;;
+  gif-t | gif-ti) ext=gif transparent=0 ;;
+  *) echo "convert_and_check.sh: unknown type $type" >&2; exit 2 ;;
+esac
 rm -rf "$work"
 mkdir -p "$work"
 "$make_samples" --truth "$work/truth" "$work/samples" > /dev/null
 "$qelvaconv" -t "$type" -o "$work/out" "$work/samples"
-/usr/bin/python3 "$here/check_outputs.py" "$work/truth" "$work/out" bmp
+check=("$work/truth" "$work/out" "$ext" --transparent "$transparent")
+[ -n "$giflib" ] && check+=(--giflib "$giflib")
+/usr/bin/python3 "$here/check_outputs.py" "${check[@]}"

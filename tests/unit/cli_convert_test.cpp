@@ -2,7 +2,9 @@
 // what it reports, and its exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/console.h"
@@ -105,6 +107,50 @@ TEST(Converter, EveryEntryOfAnArchiveBecomesAFileNamedAfterItsNumber) {
   EXPECT_EQ(ReadLe32(&bmp[14 + 16]), 1u);  // BI_RLE8
   EXPECT_EQ(bmp[1078], 176);
   EXPECT_EQ(bmp[1079], 9);
+}
+
+TEST(Converter, GifTypesWriteEveryPictureAndEntryAsGif) {
+  TempDir in;
+  test::WriteBytes(in.File("Item01.bin"), ItemFile(7));
+  test::WriteBytes(in.File("omall.dat"), BromideArchive());
+  struct Case {
+    const char* type;
+    char version;  // GIF8?a
+    bool interlaced;
+    int transparent;
+  };
+  for (const Case c : {Case{"gif", '7', false, -1}, Case{"4", '7', true, -1},
+                       Case{"gif-t", '9', false, 0}, Case{"6", '9', true, 0}}) {
+    SCOPED_TRACE(c.type);
+    TempDir out;
+    const Outcome run = Convert({"-t", c.type, "-o", out.path(), in.path()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.console.err.empty());
+    std::vector<std::string> expected = {"Item01.gif"};
+    for (int n = 0; n < 13; ++n) expected.push_back("omall-" + std::to_string(n) + ".gif");
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(out.Names(), expected);
+
+    const Bytes item = test::ReadBytes(out.File("Item01.gif"));
+    ASSERT_GT(item.size(), 13u + 768u + 18u);
+    EXPECT_EQ(item[4], c.version);
+    EXPECT_EQ(ReadLe16(&item[6]), 112);
+    const size_t descriptor = 13 + 768 + (c.transparent >= 0 ? 8 : 0);
+    EXPECT_EQ(item[descriptor], 0x2C);
+    EXPECT_EQ(item[descriptor + 9], c.interlaced ? 0x40 : 0x00);
+#ifdef QELVA_HAVE_GIFLIB
+    for (const auto& [name, pixel, width, height] :
+         {std::tuple{"Item01.gif", 7, 112, 112}, std::tuple{"omall-9.gif", 9, 176, 200}}) {
+      test::PeerPicture decoded;
+      ASSERT_TRUE(test::GiflibDecode(test::ReadBytes(out.File(name)), decoded)) << name;
+      EXPECT_EQ(decoded.width, width);
+      EXPECT_EQ(decoded.height, height);
+      EXPECT_EQ(decoded.transparentIndex, c.transparent);
+      EXPECT_EQ(decoded.indices, Bytes(static_cast<size_t>(width * height), static_cast<uint8_t>(pixel)))
+          << name;
+    }
+#endif
+  }
 }
 
 TEST(Converter, OneEntryCanBeChosenAndAnEntryTheArchiveLacksIsRefused) {

@@ -33,8 +33,39 @@ TEST(ConverterOptions, TypesAreNamedOrNumberedInTheSaveDialogsOrder) {
   EXPECT_EQ(ParseOutputType("1"), OutputType::kBmp);
   EXPECT_EQ(ParseOutputType("rle"), OutputType::kRle);
   EXPECT_EQ(ParseOutputType("2"), OutputType::kRle);
-  for (const char* unknown : {"gif", "3", "6", "0", "BMP", ""}) {
+  EXPECT_EQ(ParseOutputType("gif"), OutputType::kGif);
+  EXPECT_EQ(ParseOutputType("3"), OutputType::kGif);
+  EXPECT_EQ(ParseOutputType("gif-i"), OutputType::kGifInterlaced);
+  EXPECT_EQ(ParseOutputType("4"), OutputType::kGifInterlaced);
+  EXPECT_EQ(ParseOutputType("gif-t"), OutputType::kGifTransparent);
+  EXPECT_EQ(ParseOutputType("5"), OutputType::kGifTransparent);
+  EXPECT_EQ(ParseOutputType("gif-ti"), OutputType::kGifTransparentInterlaced);
+  EXPECT_EQ(ParseOutputType("6"), OutputType::kGifTransparentInterlaced);
+  for (const char* unknown : {"7", "0", "BMP", "gif-it", "gif87a", ""}) {
     EXPECT_FALSE(ParseOutputType(unknown).has_value()) << unknown;
+  }
+}
+
+TEST(ConverterOptions, GifTypesAreTheSaveDialogsFourGifWritersAndWriteGifFiles) {
+  // Interlaced for types 4 and 6, index 0 transparent for types 5 and 6.
+  struct Case {
+    const char* name;
+    bool interlaced;
+    int16_t transparent;
+  };
+  for (const Case c : {Case{"3", false, -1}, Case{"4", true, -1}, Case{"5", false, 0},
+                       Case{"6", true, 0}}) {
+    const auto type = ParseOutputType(c.name);
+    ASSERT_TRUE(type.has_value()) << c.name;
+    const auto gif = GifTypeOf(*type);
+    ASSERT_TRUE(gif.has_value()) << c.name;
+    EXPECT_EQ(gif->interlaced, c.interlaced) << c.name;
+    EXPECT_EQ(gif->transparentIndex, c.transparent) << c.name;
+    EXPECT_EQ(OutputExtension(*type), ".gif") << c.name;
+  }
+  for (OutputType bitmap : {OutputType::kBmp, OutputType::kRle}) {
+    EXPECT_FALSE(GifTypeOf(bitmap).has_value());
+    EXPECT_EQ(OutputExtension(bitmap), ".bmp");
   }
 }
 
@@ -53,7 +84,8 @@ TEST(ConverterOptions, BadUsageIsRefused) {
   const std::vector<std::vector<std::string>> bad = {
       {},                         // nothing to convert
       {"-l"},                     // still nothing to convert
-      {"-t", "gif", "a.bin"},     // not a type of this converter
+      {"-t", "gif89a", "a.bin"},  // not a type of this converter
+      {"-t", "7", "a.bin"},       // past the last type
       {"-t"},                     // value missing
       {"-e", "two", "a.bin"},     // not a number
       {"-e", "5x", "a.bin"},      // trailing junk

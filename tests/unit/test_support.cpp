@@ -13,7 +13,7 @@
 #include "common/byte_order.h"
 
 #ifdef QELVA_HAVE_GIFLIB
-#include <gif_lib.h>
+#include "peer/giflib_reader.h"
 #endif
 
 namespace qelva::test {
@@ -213,57 +213,19 @@ bool PeerDecode(const std::string& path, PeerPicture& picture) {
 }
 
 #ifdef QELVA_HAVE_GIFLIB
-namespace {
-
-struct GifSource {
-  const Bytes* bytes;
-  size_t at = 0;
-};
-
-int ReadFromBytes(GifFileType* gif, GifByteType* out, int n) {
-  auto* source = static_cast<GifSource*>(gif->UserData);
-  const size_t left = source->bytes->size() - source->at;
-  const size_t take = std::min(left, static_cast<size_t>(n));
-  std::copy_n(source->bytes->data() + source->at, take, out);
-  source->at += take;
-  return static_cast<int>(take);
-}
-
-}  // namespace
-
 bool GiflibDecode(const Bytes& bytes, PeerPicture& picture) {
-  GifSource source{&bytes};
-  int error = 0;
-  GifFileType* gif = DGifOpen(&source, ReadFromBytes, &error);
-  if (gif == nullptr) {
-    ADD_FAILURE() << "giflib cannot open the file: " << GifErrorString(error);
+  peer::GiflibPicture read;
+  std::string error;
+  if (!peer::ReadGifWithGiflib(bytes, read, error)) {
+    ADD_FAILURE() << error;
     return false;
   }
-  const bool slurped = DGifSlurp(gif) == GIF_OK;
-  bool ok = slurped && gif->ImageCount == 1 && gif->SColorMap != nullptr;
-  if (!ok) {
-    ADD_FAILURE() << "giflib rejects the file: "
-                  << (slurped ? "not one image with a global colour table"
-                              : GifErrorString(gif->Error));
-  } else {
-    const SavedImage& image = gif->SavedImages[0];
-    const int width = image.ImageDesc.Width, height = image.ImageDesc.Height;
-    picture.width = gif->SWidth;
-    picture.height = gif->SHeight;
-    picture.paletteRgb.clear();
-    for (int i = 0; i < gif->SColorMap->ColorCount; ++i) {
-      const GifColorType& c = gif->SColorMap->Colors[i];
-      picture.paletteRgb.insert(picture.paletteRgb.end(), {c.Red, c.Green, c.Blue});
-    }
-    // DGifSlurp puts the rows of an interlaced image back in top-down order itself.
-    picture.indices.assign(image.RasterBits,
-                           image.RasterBits + static_cast<size_t>(width) * static_cast<size_t>(height));
-    GraphicsControlBlock gcb;
-    picture.transparentIndex =
-        DGifSavedExtensionToGCB(gif, 0, &gcb) == GIF_OK ? gcb.TransparentColor : -1;
-  }
-  DGifCloseFile(gif, &error);
-  return ok;
+  picture.width = read.width;
+  picture.height = read.height;
+  picture.paletteRgb = std::move(read.paletteRgb);
+  picture.indices = std::move(read.indices);
+  picture.transparentIndex = read.transparentIndex;
+  return true;
 }
 #else
 bool GiflibDecode(const Bytes&, PeerPicture&) {
