@@ -14,37 +14,65 @@ namespace {
 constexpr int32_t kNotFound = -1;
 
 // The dictionary of strings added since the last ClearCode. Every string is a known string
-// (its prefix code) followed by one pixel, so it is named by the key prefix × 2^MinCodeSize +
-// pixel. `codeOfKey` remembers, for each key, the code it was last given, and `keyOfCode` the
-// key of each code; an answer from codeOfKey counts only when that code is in use now
-// (below NextCode) and still carries the key. Stale answers from before a reset therefore fail
-// the check by themselves, so a reset costs nothing, and a lookup is two reads whatever the
-// length of the strings. Since a string is added only after a lookup for it failed, no string
-// is ever held twice and the answer is the one a search of all strings would give.
-class Dictionary {
- public:
-  explicit Dictionary(int minCodeSize)
-      : pixelBits_(minCodeSize),
-        codeOfKey_(static_cast<uint16_t*>(
-            std::calloc(static_cast<size_t>(kLzwCodeLimit) << minCodeSize, sizeof(uint16_t)))) {
-    if (!codeOfKey_) throw std::bad_alloc();
-    // Roots, ClearCode and EndCode are never the answer to a lookup: no key matches theirs.
-    for (uint32_t& key : keyOfCode_) key = kNoKey;
-  }
+// (its prefix code) followed by one pixel, so it is named by the key pixel × 4096 + prefix.
+// `codeOfKey` remembers, for each key, the code it was last given, and `keyOfCode` the key of
+// each code; an answer from codeOfKey counts only when that code is in use now (below NextCode)
+// and still carries the key. Stale answers from before a reset therefore fail the check by
+// themselves, so a reset costs nothing, and a lookup is one read (the check does not hold up
+// the next pixel) whatever the length of the strings. Since a string is added only after a
+// lookup for it failed, no string is ever held twice, and the answer is the one a search of all
+// strings would give.
+//
+// The view holds only pointers, so that the encoding loop keeps them in registers.
+struct DictionaryView {
+  uint16_t* codeOfKey;
+  uint32_t* keyOfCode;
 
-  uint32_t Key(uint32_t prefix, uint32_t pixel) const { return prefix << pixelBits_ | pixel; }
+  static uint32_t Key(uint32_t prefix, uint32_t pixel) {
+    return pixel << kLzwMaxCodeWidth | prefix;
+  }
 
   // The code of the string prefix + pixel, or kNotFound. nextCode is the first unused code.
   int32_t FindString(uint32_t prefix, uint32_t pixel, uint32_t nextCode) const {
-    const uint32_t key = Key(prefix, pixel);
-    const uint32_t code = codeOfKey_.get()[key];
-    return code < nextCode && keyOfCode_[code] == key ? static_cast<int32_t>(code) : kNotFound;
+    // The row of the pixel is found while the prefix is still being looked up, so the next
+    // lookup waits for nothing but this one's read.
+    const uint16_t* codesEndingInPixel = codeOfKey + (static_cast<size_t>(pixel) << kLzwMaxCodeWidth);
+    const uint32_t code = codesEndingInPixel[prefix];
+    return code < nextCode && keyOfCode[code] == Key(prefix, pixel) ? static_cast<int32_t>(code)
+                                                                   : kNotFound;
   }
 
-  void Add(uint32_t code, uint32_t prefix, uint32_t pixel) {
+  void Add(uint32_t code, uint32_t prefix, uint32_t pixel) const {
     const uint32_t key = Key(prefix, pixel);
-    codeOfKey_.get()[key] = static_cast<uint16_t>(code);
-    keyOfCode_[code] = key;
+    codeOfKey[key] = static_cast<uint16_t>(code);
+    keyOfCode[code] = key;
+  }
+};
+
+// The dictionary's storage, made once per thread and kept between encodes: zeroing 2 MiB for
+// every picture would take longer than encoding a small one. What an earlier encode left in it
+// never shows: codeOfKey's answers are checked as above, and keyOfCode is set for every code
+// below NextCode before it is read. Only the codes that are no strings (the roots, ClearCode and
+// EndCode) are marked again at the start of each encode, since a root in this encode may have
+// been a string in the last one.
+class Dictionary {
+ public:
+  DictionaryView Start(uint32_t firstCode) {
+    for (uint32_t code = 0; code < firstCode; ++code) keyOfCode_[code] = kNoKey;
+    return DictionaryView{codeOfKey_.get(), keyOfCode_};
+  }
+
+  // The calling thread's dictionary; raises std::bad_alloc when it cannot be made.
+  static Dictionary& OfThisThread() {
+    thread_local std::unique_ptr<Dictionary> dictionary;
+    if (!dictionary) dictionary = std::make_unique<Dictionary>();
+    return *dictionary;
+  }
+
+  Dictionary()
+      : codeOfKey_(static_cast<uint16_t*>(
+            std::calloc(static_cast<size_t>(kLzwCodeLimit) << 8, sizeof(uint16_t)))) {
+    if (!codeOfKey_) throw std::bad_alloc();
   }
 
  private:
@@ -53,10 +81,9 @@ class Dictionary {
     void operator()(void* p) const { std::free(p); }
   };
 
-  int pixelBits_;
-  // calloc: the table is zero without being written, and only the pages in use are touched.
+  // Room for every key of 8-bit pixels, which covers the smaller pixels too.
   std::unique_ptr<uint16_t[], FreeDeleter> codeOfKey_;
-  uint32_t keyOfCode_[kLzwCodeLimit];
+  uint32_t keyOfCode_[kLzwCodeLimit] = {};
 };
 
 // The packed code stream before it is cut into sub-blocks: codes appended least significant bit
@@ -125,12 +152,12 @@ class CodeStream {
 class LzwEncoder {
  public:
   explicit LzwEncoder(int minCodeSize)
-      : dictionary_(minCodeSize),
-        clearCode_(1u << minCodeSize),
+      : clearCode_(1u << minCodeSize),
         firstCode_(clearCode_ + 2),
         firstWidth_(minCodeSize + 1),
         nextCode_(firstCode_),
-        codeWidth_(firstWidth_) {
+        codeWidth_(firstWidth_),
+        dictionary_(Dictionary::OfThisThread().Start(firstCode_)) {
     stream_.Reserve(1);
     PutCode(clearCode_);
   }
@@ -145,12 +172,15 @@ class LzwEncoder {
       current_ = pixels[x++];
       started_ = true;
     }
+    // Everything the loop touches is local: stores of code bytes cannot change it.
+    const DictionaryView dictionary = dictionary_;
+    const uint32_t clearCode = clearCode_;
     CodeStream::Cursor cursor = stream_.Begin();
     uint32_t current = current_, nextCode = nextCode_;
     int codeWidth = codeWidth_;
     for (; x < count; ++x) {
       const uint32_t pixel = pixels[x];
-      const int32_t found = dictionary_.FindString(current, pixel, nextCode);
+      const int32_t found = dictionary.FindString(current, pixel, nextCode);
       if (found != kNotFound) {
         current = static_cast<uint32_t>(found);
         continue;
@@ -158,11 +188,11 @@ class LzwEncoder {
       cursor.PutCode(current, codeWidth);
       if (nextCode >= static_cast<uint32_t>(kLzwCodeLimit)) {
         // The table is full: nothing is added; ClearCode goes out at the current width (12).
-        cursor.PutCode(clearCode_, codeWidth);
-        nextCode = firstCode_;
+        cursor.PutCode(clearCode, codeWidth);
+        nextCode = clearCode + 2;
         codeWidth = firstWidth_;
       } else {
-        dictionary_.Add(nextCode, current, pixel);
+        dictionary.Add(nextCode, current, pixel);
         ++nextCode;
         if (nextCode > (1u << codeWidth)) ++codeWidth;
       }
@@ -215,13 +245,13 @@ class LzwEncoder {
     stream_.End(cursor);
   }
 
-  Dictionary dictionary_;
   CodeStream stream_;
   const uint32_t clearCode_;
   const uint32_t firstCode_;
   const int firstWidth_;
   uint32_t nextCode_;
   int codeWidth_;
+  const DictionaryView dictionary_;
   uint32_t current_ = 0;
   bool started_ = false;  // false until the first pixel: there is no string yet
 };
@@ -249,7 +279,7 @@ size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
   const uint32_t height = image.Height() > 0 ? static_cast<uint32_t>(image.Height()) : 0;
   const size_t stride = static_cast<size_t>(DibRowStride(static_cast<int64_t>(width), bitCount));
 
-  auto encoder = std::make_unique<LzwEncoder>(minCodeSize);
+  LzwEncoder encoder(minCodeSize);
   std::vector<uint8_t> unpacked(bitCount == 8 ? 0 : width);
   uint32_t rowsDone = 0;
   auto encodePass = [&](int pass) {
@@ -257,10 +287,10 @@ size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
       // Row y from the top is stored (height - 1 - y) rows from the start of the block.
       const uint8_t* row = image.bits.data() + static_cast<size_t>(height - 1 - y) * stride;
       if (bitCount == 8) {
-        encoder->EncodeRow(row, width);
+        encoder.EncodeRow(row, width);
       } else {
         UnpackRow(row, bitCount, width, unpacked.data());
-        encoder->EncodeRow(unpacked.data(), width);
+        encoder.EncodeRow(unpacked.data(), width);
       }
       ++rowsDone;
       if (progress) progress(rowsDone, height, 0);
@@ -271,7 +301,7 @@ size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
   } else {
     encodePass(0);
   }
-  return encoder->Finish(codeBuffer);
+  return encoder.Finish(codeBuffer);
 }
 
 }  // namespace qelva
