@@ -27,6 +27,7 @@ constexpr int32_t kNotFound = -1;
 struct DictionaryView {
   uint16_t* codeOfKey;
   uint32_t* keyOfCode;
+  uint16_t* const* rowOfPixel;
 
   static uint32_t Key(uint32_t prefix, uint32_t pixel) {
     return pixel << kLzwMaxCodeWidth | prefix;
@@ -36,10 +37,13 @@ struct DictionaryView {
   int32_t FindString(uint32_t prefix, uint32_t pixel, uint32_t nextCode) const {
     // The row of the pixel is found while the prefix is still being looked up, so the next
     // lookup waits for nothing but this one's read.
-    const uint16_t* codesEndingInPixel = codeOfKey + (static_cast<size_t>(pixel) << kLzwMaxCodeWidth);
+    const uint16_t* codesEndingInPixel = rowOfPixel[pixel];
     const uint32_t code = codesEndingInPixel[prefix];
-    return code < nextCode && keyOfCode[code] == Key(prefix, pixel) ? static_cast<int32_t>(code)
-                                                                   : kNotFound;
+    // Both checks are made and joined into one branch: a string that ends here fails one or
+    // the other unpredictably. The table only ever holds codes below 4096, so keyOfCode may be
+    // read before the first check is known.
+    const bool found = (code < nextCode) & (keyOfCode[code] == Key(prefix, pixel));
+    return found ? static_cast<int32_t>(code) : kNotFound;
   }
 
   void Add(uint32_t code, uint32_t prefix, uint32_t pixel) const {
@@ -59,7 +63,7 @@ class Dictionary {
  public:
   DictionaryView Start(uint32_t firstCode) {
     for (uint32_t code = 0; code < firstCode; ++code) keyOfCode_[code] = kNoKey;
-    return DictionaryView{codeOfKey_.get(), keyOfCode_};
+    return DictionaryView{codeOfKey_.get(), keyOfCode_, rowOfPixel_};
   }
 
   // The calling thread's dictionary; raises std::bad_alloc when it cannot be made.
@@ -73,6 +77,9 @@ class Dictionary {
       : codeOfKey_(static_cast<uint16_t*>(
             std::calloc(static_cast<size_t>(kLzwCodeLimit) << 8, sizeof(uint16_t)))) {
     if (!codeOfKey_) throw std::bad_alloc();
+    for (size_t pixel = 0; pixel < 256; ++pixel) {
+      rowOfPixel_[pixel] = codeOfKey_.get() + (pixel << kLzwMaxCodeWidth);
+    }
   }
 
  private:
@@ -84,6 +91,7 @@ class Dictionary {
   // Room for every key of 8-bit pixels, which covers the smaller pixels too.
   std::unique_ptr<uint16_t[], FreeDeleter> codeOfKey_;
   uint32_t keyOfCode_[kLzwCodeLimit] = {};
+  uint16_t* rowOfPixel_[256];
 };
 
 // The packed code stream before it is cut into sub-blocks: codes appended least significant bit
