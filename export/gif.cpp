@@ -90,8 +90,7 @@ std::vector<uint8_t> GifFileBytes(const DibImage& image, bool interlaced, int16_
   const int minCodeSize = MinCodeSizeFor(image.BitCount());
 
   std::vector<uint8_t> file;
-  // Most pictures compress; the image data grow the buffer further when they do not.
-  file.reserve(kScreenSize + 3 * 256 + 8 + 10 + 1 + image.bits.size() / 2 + 1);
+  // The image data make room for themselves and the trailer.
   AppendScreen(image, transparent, file);
   if (transparent) AppendGraphicControl(static_cast<uint8_t>(transparentIndex), file);
   AppendImageDescriptor(image, interlaced, file);

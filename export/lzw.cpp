@@ -99,17 +99,15 @@ class Dictionary {
 // and leave it four bytes at a time.
 class CodeStream {
  public:
-  // Makes room for `codes` more codes of at most 12 bits.
-  void Reserve(uint64_t codes) {
-    const uint64_t need = used_ + (codes * kLzwMaxCodeWidth + 7) / 8 + 8;
-    if (need <= capacity_) return;
-    uint64_t grown = capacity_ ? capacity_ * 2 : 4096;
-    if (grown < need) grown = need;
-    if (grown > SIZE_MAX) throw std::bad_alloc();
-    auto bigger = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(grown));
-    if (used_) std::memcpy(bigger.get(), bytes_.get(), static_cast<size_t>(used_));
-    bytes_ = std::move(bigger);
-    capacity_ = grown;
+  // Room for the longest stream that `pixels` pixels can give: ClearCode, one code for each
+  // pixel that does not extend the string before it, a ClearCode each time the table fills
+  // (at most once per 4096 - 258 such codes), the last string and EndCode, all 12 bits wide at
+  // most. Nothing is written to the memory, so pages the stream never reaches are never touched.
+  explicit CodeStream(uint64_t pixels) {
+    const uint64_t codes = 1 + pixels + pixels / (kLzwCodeLimit - 258) + 1 + 2;
+    const uint64_t bytes = (codes * kLzwMaxCodeWidth + 7) / 8 + sizeof(uint32_t);
+    if (bytes > SIZE_MAX) throw std::bad_alloc();
+    bytes_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(bytes));
   }
 
   // The writing position, taken into local variables by the encoding loop and handed back.
@@ -150,7 +148,6 @@ class CodeStream {
 
  private:
   std::unique_ptr<uint8_t[]> bytes_;
-  uint64_t capacity_ = 0;
   uint64_t used_ = 0;
   uint64_t pending_ = 0;
   int pendingCount_ = 0;
@@ -159,22 +156,20 @@ class CodeStream {
 // One encode, from ClearCode to EndCode.
 class LzwEncoder {
  public:
-  explicit LzwEncoder(int minCodeSize)
-      : clearCode_(1u << minCodeSize),
+  LzwEncoder(int minCodeSize, uint64_t pixels)
+      : stream_(pixels),
+        clearCode_(1u << minCodeSize),
         firstCode_(clearCode_ + 2),
         firstWidth_(minCodeSize + 1),
         nextCode_(firstCode_),
         codeWidth_(firstWidth_),
         dictionary_(Dictionary::OfThisThread().Start(firstCode_)) {
-    stream_.Reserve(1);
     PutCode(clearCode_);
   }
 
   // Encodes one row of pixel values (each below 2^minCodeSize).
   void EncodeRow(const uint8_t* pixels, size_t count) {
     if (count == 0) return;
-    // A row gives at most two codes per pixel: the string that ends there and a ClearCode.
-    stream_.Reserve(2 * static_cast<uint64_t>(count));
     size_t x = 0;
     if (!started_) {
       current_ = pixels[x++];
@@ -215,7 +210,6 @@ class LzwEncoder {
   // Writes the string being matched and EndCode, and appends the stream to codeBuffer as data
   // sub-blocks: a count byte before every 255 data bytes or fewer, then the block terminator.
   size_t Finish(std::vector<uint8_t>& codeBuffer) {
-    stream_.Reserve(2);
     if (started_) {
       PutCode(current_);
       // A decoder adds a string for this last code as for every code before it; when that
@@ -231,6 +225,8 @@ class LzwEncoder {
     const uint64_t length = dataBytes + blocks + 1;
     if (codeBuffer.size() + length > codeBuffer.max_size()) throw std::bad_alloc();
     const size_t start = codeBuffer.size();
+    // One byte more, so that a GIF's trailer after the data does not move the whole buffer.
+    codeBuffer.reserve(start + static_cast<size_t>(length) + 1);
     codeBuffer.resize(start + static_cast<size_t>(length));
     uint8_t* out = codeBuffer.data() + start;
     const uint8_t* data = stream_.data();
@@ -287,7 +283,7 @@ size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
   const uint32_t height = image.Height() > 0 ? static_cast<uint32_t>(image.Height()) : 0;
   const size_t stride = static_cast<size_t>(DibRowStride(static_cast<int64_t>(width), bitCount));
 
-  LzwEncoder encoder(minCodeSize);
+  LzwEncoder encoder(minCodeSize, static_cast<uint64_t>(width) * height);
   std::vector<uint8_t> unpacked(bitCount == 8 ? 0 : width);
   uint32_t rowsDone = 0;
   auto encodePass = [&](int pass) {
