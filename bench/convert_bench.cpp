@@ -1,7 +1,7 @@
 // Per-picture cost of the converter's stages on the sample game folder: decoding each family,
 // RLE8 encoding, and the whole road from game file to bitmap file.
 //
-// The samples are generated into a temporary folder at start (or taken from $QELVA_SAMPLES).
+// The samples are generated at start (bench_samples.h).
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -13,38 +13,14 @@
 #include "decode/format.h"
 #include "export/bmp.h"
 #include "export/rle.h"
+#include "bench_samples.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class QuietHost final : public qelva::PictureHost {
- public:
-  void ShowMessage(std::string_view) override {}
-  void SetBusy(bool) override {}
-  bool ChooseArchiveEntries(const qelva::ArchiveId&, const std::string&, int32_t& entry) override {
-    entry = 0;
-    return true;
-  }
-};
-
-const fs::path& SampleFolder() {
-  static const fs::path folder = [] {
-    if (const char* given = std::getenv("QELVA_SAMPLES")) return fs::path(given);
-    const fs::path made = fs::temp_directory_path() / "qelva-bench-samples";
-    const std::string command = std::string(QELVA_MAKE_SAMPLES) + " '" + made.string() + "' > /dev/null";
-    if (std::system(command.c_str()) != 0) std::abort();
-    return made;
-  }();
-  return folder;
-}
-
 qelva::DibImage Load(const std::string& name, int32_t entry) {
-  QuietHost host;
-  std::string path = (SampleFolder() / name).string();
-  qelva::DibImage image;
-  if (!qelva::LoadGamePicture(host, path, entry, image)) std::abort();
-  return image;
+  return qelva::bench::LoadSample(name, entry);
 }
 
 // Decoding one picture of a family, file opening included. Bytes are the picture's pixels.

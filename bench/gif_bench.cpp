@@ -5,7 +5,7 @@
 // with giflib and compared with the picture pixel by pixel; a difference stops the program, since
 // the speed of an encoder that writes the wrong picture means nothing.
 //
-// The samples are generated into a temporary folder at start (or taken from $QELVA_SAMPLES).
+// The samples are generated at start (bench_samples.h).
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
 
@@ -24,41 +24,16 @@
 #include "decode/palette.h"
 #include "export/gif.h"
 #include "export/lzw.h"
+#include "bench_samples.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 
-[[noreturn]] void Fail(const std::string& what) {
-  std::fprintf(stderr, "qelva_bench_gif: %s\n", what.c_str());
-  std::fflush(stderr);
-  std::abort();
-}
+using qelva::bench::Fail;
 
 std::string GiflibError(int code) {
   const char* text = GifErrorString(code);
   return text ? std::string(text) : "giflib error " + std::to_string(code);
-}
-
-class QuietHost final : public qelva::PictureHost {
- public:
-  void ShowMessage(std::string_view) override {}
-  void SetBusy(bool) override {}
-  bool ChooseArchiveEntries(const qelva::ArchiveId&, const std::string&, int32_t& entry) override {
-    entry = 0;
-    return true;
-  }
-};
-
-const fs::path& SampleFolder() {
-  static const fs::path folder = [] {
-    if (const char* given = std::getenv("QELVA_SAMPLES")) return fs::path(given);
-    const fs::path made = fs::temp_directory_path() / "qelva-bench-gif-samples";
-    const std::string command = std::string(QELVA_MAKE_SAMPLES) + " '" + made.string() + "' > /dev/null";
-    if (std::system(command.c_str()) != 0) Fail("could not generate the samples: " + command);
-    return made;
-  }();
-  return folder;
 }
 
 struct Picture {
@@ -92,12 +67,7 @@ void CheckShape(const Picture& picture, int32_t width, int32_t height) {
 
 Picture LoadSample(const std::string& name, const std::string& file, int32_t entry,
                    int32_t width, int32_t height) {
-  QuietHost host;
-  std::string path = (SampleFolder() / file).string();
-  Picture picture{name, {}};
-  if (!qelva::LoadGamePicture(host, path, entry, picture.image)) {
-    Fail("could not load " + file + " entry " + std::to_string(entry));
-  }
+  Picture picture{name, qelva::bench::LoadSample(file, entry)};
   CheckShape(picture, width, height);
   return picture;
 }

@@ -1,6 +1,6 @@
-// libFuzzer target: the bitmap writers given any DibImage, whatever its header says (as a
-// picture pasted from the clipboard may), must write a file or refuse with a QelvaError, and
-// never read past either block.
+// libFuzzer target: the bitmap and GIF writers given any DibImage, whatever its header says (as
+// a picture pasted from the clipboard may), must write a file (or, for GIF, the file's bytes) or
+// refuse with a QelvaError, and never read past either block.
 //
 // Bytes 0-1 give the length of the info block; it and the pixel block follow.
 #include <unistd.h>
@@ -12,6 +12,7 @@
 #include "common/dib_image.h"
 #include "common/errors.h"
 #include "export/bmp.h"
+#include "export/gif.h"
 #include "export/rle.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -35,6 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   try {
     qelva::WriteBitmapFile(target, image);
+  } catch (const qelva::QelvaError&) {
+  }
+  // The last byte picks the GIF type: interlaced or not, index 0 transparent or none.
+  const uint8_t type = data[size - 1];
+  try {
+    const std::vector<uint8_t> gif =
+        qelva::GifFileBytes(image, (type & 1) != 0, (type & 2) ? int16_t{0} : int16_t{-1});
+    if (gif.size() < 6 + 7 + 10 + 1 + 3 || gif.back() != 0x3B) __builtin_trap();
   } catch (const qelva::QelvaError&) {
   }
   return 0;
