@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Converting the whole sample game folder with qelvaconv, measured in one run against
 - the physical floor: copying the same bytes (every sample file read, every output file written),
-- ImageMagick converting the equivalent BMP files (qelvaconv's own outputs) into BMP again: once
-  as one `mogrify` process for all files, once as one `convert` process per file.
+- ImageMagick converting the equivalent BMP files (qelvaconv's own plain BMP outputs) into the
+  same type (BMP, RLE8 BMP, GIF, interlaced GIF): once as one `mogrify` process for all files,
+  once as one `convert` process per file.
 
 Usage: bench/convert_vs_peers.py [BUILD_DIR] [RUNS] [WORK_PARENT]
   (default build/release, 7 runs, the system's temporary folder; give /dev/shm to keep the
@@ -85,23 +86,29 @@ with tempfile.TemporaryDirectory(prefix="qelva-bench-", dir=work_parent) as work
     samples = os.path.join(work, "samples")
     run(make_samples, samples)
     rows = []
-    for kind, magick_args in (("bmp", []), ("rle", ["-compress", "RLE"])):
+    # The plain BMP files are what ImageMagick reads for every type.
+    bitmaps = os.path.join(work, "bitmaps")
+    run(qelvaconv, "-t", "bmp", "-o", bitmaps, samples)
+    types = (("bmp", "bmp", []), ("rle", "bmp", ["-compress", "RLE"]), ("gif", "gif", []),
+             ("gif-i", "gif", ["-interlace", "GIF"]))
+    for kind, ext, magick_args in types:
         ours = os.path.join(work, "ours-" + kind)
         fresh(ours)
-        run(qelvaconv, "-t", kind, "-o", ours, samples)  # the BMP files ImageMagick gets
+        run(qelvaconv, "-t", kind, "-o", ours, samples)
         pictures = len(os.listdir(ours))
         out = os.path.join(work, "out")
         copy = lambda: copy_files([samples, ours], out)
         t_ours = timed(lambda: fresh(out), lambda: run(qelvaconv, "-t", kind, "-o", out, samples))
         t_copy = timed(lambda: fresh(out), copy)
-        magick = [mogrify, "-path", out, "-format", "bmp", *magick_args]
+        magick = [mogrify, "-path", out, "-format", ext, *magick_args]
         t_magick = timed(lambda: fresh(out),
-                         lambda: run(*magick, *sorted(os.path.join(ours, n) for n in os.listdir(ours))))
-        inputs = sorted(os.listdir(ours))
+                         lambda: run(*magick, *sorted(os.path.join(bitmaps, n) for n in os.listdir(bitmaps))))
+        inputs = sorted(os.listdir(bitmaps))
 
         def convert_each():
             for n in inputs:
-                run(convert, os.path.join(ours, n), *magick_args, os.path.join(out, n))
+                target = os.path.join(out, os.path.splitext(n)[0] + "." + ext)
+                run(convert, os.path.join(bitmaps, n), *magick_args, target)
 
         t_convert = timed(lambda: fresh(out), convert_each)
         rows.append((kind, pictures, folder_bytes(samples), folder_bytes(ours), t_ours, t_copy,
