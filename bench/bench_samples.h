@@ -3,12 +3,16 @@
 // converter loads them.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "common/dib_image.h"
+#include "decode/archive.h"
 #include "decode/format.h"
 
 namespace qelva::bench {
@@ -19,15 +23,16 @@ namespace qelva::bench {
   std::abort();
 }
 
-// Answers the decoders without a window: no messages, entry 0 of an archive chosen.
+// Answers the decoders without a window: no messages, entry `wanted` of an archive chosen.
 class QuietHost final : public PictureHost {
  public:
   void ShowMessage(std::string_view) override {}
   void SetBusy(bool) override {}
   bool ChooseArchiveEntries(const ArchiveId&, const std::string&, int32_t& entry) override {
-    entry = 0;
+    entry = wanted;
     return true;
   }
+  int32_t wanted = 0;
 };
 
 inline const std::filesystem::path& SampleFolder() {
@@ -45,12 +50,40 @@ inline const std::filesystem::path& SampleFolder() {
 // Entry `entry` (0 for a single picture) of a sample file.
 inline DibImage LoadSample(const std::string& file, int32_t entry) {
   QuietHost host;
+  host.wanted = entry;
   std::string path = (SampleFolder() / file).string();
   DibImage image;
   if (!LoadGamePicture(host, path, entry, image)) {
     Fail("could not load " + file + " entry " + std::to_string(entry));
   }
   return image;
+}
+
+// Every picture of the sample folder, as the converter finds them: its files in name order,
+// every entry of every archive, files that hold no picture passed over.
+inline std::vector<DibImage> LoadEverySample() {
+  std::vector<std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(SampleFolder())) {
+    if (entry.is_regular_file()) files.push_back(entry.path().filename().string());
+  }
+  std::sort(files.begin(), files.end());
+  std::vector<DibImage> pictures;
+  for (const std::string& file : files) {
+    const GameName name = DeriveGameName(file, PathSyntax::Native());
+    if (!PassesNameGate(name)) continue;
+    const auto archive = IsArchiveName(name) ? IdentifyArchive(name.lowerName) : std::nullopt;
+    const int entries = archive ? ArchiveEntryCount(*archive) : 1;
+    for (int entry = 0; entry < entries; ++entry) {
+      // Files the converter passes over (a palette file, say) load nothing.
+      QuietHost host;
+      host.wanted = entry;
+      std::string path = (SampleFolder() / file).string();
+      int32_t entryIndex = entry;
+      DibImage image;
+      if (LoadGamePicture(host, path, entryIndex, image)) pictures.push_back(std::move(image));
+    }
+  }
+  return pictures;
 }
 
 }  // namespace qelva::bench
