@@ -61,18 +61,6 @@ struct DictionaryView {
 // been a string in the last one.
 class Dictionary {
  public:
-  DictionaryView Start(uint32_t firstCode) {
-    for (uint32_t code = 0; code < firstCode; ++code) keyOfCode_[code] = kNoKey;
-    return DictionaryView{codeOfKey_.get(), keyOfCode_, rowOfPixel_};
-  }
-
-  // The calling thread's dictionary; raises std::bad_alloc when it cannot be made.
-  static Dictionary& OfThisThread() {
-    thread_local std::unique_ptr<Dictionary> dictionary;
-    if (!dictionary) dictionary = std::make_unique<Dictionary>();
-    return *dictionary;
-  }
-
   Dictionary()
       : codeOfKey_(static_cast<uint16_t*>(
             std::calloc(static_cast<size_t>(kLzwCodeLimit) << 8, sizeof(uint16_t)))) {
@@ -80,6 +68,11 @@ class Dictionary {
     for (size_t pixel = 0; pixel < 256; ++pixel) {
       rowOfPixel_[pixel] = codeOfKey_.get() + (pixel << kLzwMaxCodeWidth);
     }
+  }
+
+  DictionaryView Start(uint32_t firstCode) {
+    for (uint32_t code = 0; code < firstCode; ++code) keyOfCode_[code] = kNoKey;
+    return DictionaryView{codeOfKey_.get(), keyOfCode_, rowOfPixel_};
   }
 
  private:
@@ -92,6 +85,46 @@ class Dictionary {
   std::unique_ptr<uint16_t[], FreeDeleter> codeOfKey_;
   uint32_t keyOfCode_[kLzwCodeLimit] = {};
   uint16_t* rowOfPixel_[256];
+};
+
+// The dictionary one encode uses: the calling thread's own, or, while another encode on the
+// thread holds that one (a progress callback may start an encode), a new one for this encode
+// alone. Raises std::bad_alloc when a dictionary cannot be made.
+class DictionaryLease {
+ public:
+  explicit DictionaryLease(uint32_t firstCode) {
+    Shared& shared = ThreadShared();
+    Dictionary* dictionary;
+    if (shared.held) {
+      own_ = std::make_unique<Dictionary>();
+      dictionary = own_.get();
+    } else {
+      if (!shared.dictionary) shared.dictionary = std::make_unique<Dictionary>();
+      dictionary = shared.dictionary.get();
+      shared.held = true;
+    }
+    view_ = dictionary->Start(firstCode);
+  }
+  ~DictionaryLease() {
+    if (!own_) ThreadShared().held = false;
+  }
+  DictionaryLease(const DictionaryLease&) = delete;
+  DictionaryLease& operator=(const DictionaryLease&) = delete;
+
+  const DictionaryView& view() const { return view_; }
+
+ private:
+  struct Shared {
+    std::unique_ptr<Dictionary> dictionary;
+    bool held = false;
+  };
+  static Shared& ThreadShared() {
+    thread_local Shared shared;
+    return shared;
+  }
+
+  std::unique_ptr<Dictionary> own_;
+  DictionaryView view_{};
 };
 
 // The packed code stream before it is cut into sub-blocks: codes appended least significant bit
@@ -163,7 +196,7 @@ class LzwEncoder {
         firstWidth_(minCodeSize + 1),
         nextCode_(firstCode_),
         codeWidth_(firstWidth_),
-        dictionary_(Dictionary::OfThisThread().Start(firstCode_)) {
+        lease_(firstCode_) {
     PutCode(clearCode_);
   }
 
@@ -176,7 +209,7 @@ class LzwEncoder {
       started_ = true;
     }
     // Everything the loop touches is local: stores of code bytes cannot change it.
-    const DictionaryView dictionary = dictionary_;
+    const DictionaryView dictionary = lease_.view();
     const uint32_t clearCode = clearCode_;
     CodeStream::Cursor cursor = stream_.Begin();
     uint32_t current = current_, nextCode = nextCode_;
@@ -255,7 +288,7 @@ class LzwEncoder {
   const int firstWidth_;
   uint32_t nextCode_;
   int codeWidth_;
-  const DictionaryView dictionary_;
+  const DictionaryLease lease_;
   uint32_t current_ = 0;
   bool started_ = false;  // false until the first pixel: there is no string yet
 };

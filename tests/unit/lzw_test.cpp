@@ -293,6 +293,27 @@ TEST(LzwCodeStream, ProgressIsReportedAfterEveryRowAcrossPasses) {
   }
 }
 
+TEST(LzwCodeStream, AnEncodeStartedFromTheProgressCallbackLeavesTheOuterOneIntact) {
+  std::mt19937 random(7);
+  const auto noise = [&](int width, int height) {
+    return Picture(width, height, 8, test::MakeRows(width, height, [&](int, int) {
+                     return static_cast<uint8_t>(random() % 64);
+                   }));
+  };
+  const DibImage outer = noise(300, 40), inner = noise(200, 30);
+  const Bytes outerAlone = Encode(outer), innerAlone = Encode(inner);
+  int nested = 0;
+  const Bytes outerWithNested = Encode(outer, false, [&](uint32_t row, uint32_t, uint32_t) {
+    if (row % 10 != 0) return;
+    EXPECT_EQ(Encode(inner), innerAlone);
+    ++nested;
+  });
+  EXPECT_EQ(nested, 4);
+  EXPECT_EQ(outerWithNested, outerAlone);
+  // The thread's own dictionary is free again afterwards.
+  EXPECT_EQ(Encode(outer), outerAlone);
+}
+
 TEST(LzwCodeStream, PackedPixelsAreReadFromTheHighBitsAndPaddingIsNeverRead) {
   struct Case {
     int width;
