@@ -139,13 +139,15 @@ TEST(Converter, GifTypesWriteEveryPictureAndEntryAsGif) {
     EXPECT_EQ(item[descriptor], 0x2C);
     EXPECT_EQ(item[descriptor + 9], c.interlaced ? 0x40 : 0x00);
 #ifdef QELVA_HAVE_GIFLIB
-    for (const auto& [name, pixel, width, height] :
-         {std::tuple{"Item01.gif", 7, 112, 112}, std::tuple{"omall-9.gif", 9, 176, 200}}) {
+    // The item is all index 7; bromide n is all index n.
+    std::vector<std::tuple<std::string, int, int, int>> pictures = {{"Item01.gif", 7, 112, 112}};
+    for (int n = 0; n < 13; ++n) pictures.emplace_back("omall-" + std::to_string(n) + ".gif", n, 176, 200);
+    for (const auto& [name, pixel, width, height] : pictures) {
       test::PeerPicture decoded;
       ASSERT_TRUE(test::GiflibDecode(test::ReadBytes(out.File(name)), decoded)) << name;
-      EXPECT_EQ(decoded.width, width);
-      EXPECT_EQ(decoded.height, height);
-      EXPECT_EQ(decoded.transparentIndex, c.transparent);
+      EXPECT_EQ(decoded.width, width) << name;
+      EXPECT_EQ(decoded.height, height) << name;
+      EXPECT_EQ(decoded.transparentIndex, c.transparent) << name;
       EXPECT_EQ(decoded.indices, Bytes(static_cast<size_t>(width * height), static_cast<uint8_t>(pixel)))
           << name;
     }

@@ -228,12 +228,19 @@ TEST(GifWriter, WrittenFileHoldsExactlyTheBytesAndReplacesAnOldOne) {
   test::TempDir dir;
   const std::string path = dir.File("pic.gif");
   test::WriteBytes(path, Bytes(5000, 0xEE));
-  const DibImage image = MixedPicture(31, 17, 4);
+  std::vector<Bytes> pixels;
+  const DibImage image = MixedPicture(31, 17, 4, &pixels);
   int rows = 0;
   EXPECT_TRUE(WriteGif(path, true, 0, image, [&](uint32_t, uint32_t, uint32_t) { ++rows; }));
   EXPECT_EQ(rows, 17);
   EXPECT_EQ(test::ReadBytes(path), GifFileBytes(image, true, 0));
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"pic.gif"});
+  QELVA_SKIP_WITHOUT_PEER_DECODER();
+  test::PeerPicture decoded;
+  ASSERT_TRUE(test::PeerDecode(path, decoded));
+  EXPECT_EQ(decoded.transparentIndex, 0);
+  EXPECT_EQ(decoded.paletteRgb, GifTable(16));
+  EXPECT_EQ(decoded.indices, test::Flatten(pixels));
 }
 
 #ifdef QELVA_HAVE_GIFLIB
