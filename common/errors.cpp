@@ -17,6 +17,8 @@ constexpr std::string_view kMsgWriteFailed = "ｽﾄﾘｰﾑへの書き込み�
 constexpr std::string_view kMsgMemoryStreamFull = "ﾒﾓﾘｽﾄﾘｰﾑの拡大中にﾒﾓﾘが足りなくなりました";
 constexpr std::string_view kMsgOutOfMemory = "ﾒﾓﾘが足りません";
 constexpr std::string_view kMsgNotAnInteger = "'%s' は整数ではありません";
+constexpr std::string_view kMsgUnsupportedBitCount = "この形式のﾋﾞｯﾄﾏｯﾌﾟは保存できません (%s ﾋﾞｯﾄ/ﾋﾟｸｾﾙ)";
+constexpr std::string_view kMsgBlocksTooShort = "ﾋﾞｯﾄﾏｯﾌﾟのﾃﾞｰﾀが足りません";
 
 }  // namespace
 
@@ -53,6 +55,11 @@ StreamError StreamError::WriteFailed() { return StreamError(std::string(kMsgWrit
 StreamError StreamError::MemoryStreamFull() {
   return StreamError(std::string(kMsgMemoryStreamFull));
 }
+
+PictureError PictureError::UnsupportedBitCount(unsigned bitCount) {
+  return PictureError(FillMessage(kMsgUnsupportedBitCount, std::to_string(bitCount)));
+}
+PictureError PictureError::BlocksTooShort() { return PictureError(std::string(kMsgBlocksTooShort)); }
 
 OutOfMemoryError::OutOfMemoryError() : QelvaError(std::string(kMsgOutOfMemory)) {}
 

@@ -61,6 +61,10 @@ class ConvertError : public QelvaError {
 class PictureError : public QelvaError {
  public:
   using QelvaError::QelvaError;
+  // The refusals the picture writers share: a bit count they cannot write, and a DibImage
+  // whose blocks are shorter than its header says.
+  static PictureError UnsupportedBitCount(unsigned bitCount);
+  static PictureError BlocksTooShort();
 };
 
 // Replaces the first "%s" or "%d" of a message pattern with text.

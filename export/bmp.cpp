@@ -10,9 +10,7 @@
 namespace qelva {
 namespace {
 
-constexpr std::string_view kMsgUnsupportedBitCount = "この形式のﾋﾞｯﾄﾏｯﾌﾟは保存できません (%s ﾋﾞｯﾄ/ﾋﾟｸｾﾙ)";
 constexpr std::string_view kMsgBitmapTooLarge = "ﾋﾞｯﾄﾏｯﾌﾟが大きすぎます (%s ﾊﾞｲﾄ)";
-constexpr std::string_view kMsgBitmapTooShort = "ﾋﾞｯﾄﾏｯﾌﾟのﾃﾞｰﾀが足りません";
 
 bool IsWritableBitCount(uint16_t bitCount) {
   return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24;
@@ -25,16 +23,16 @@ uint32_t BitmapInfoSize(uint16_t bitCount) {
 }
 
 void WriteBitmapFile(const std::string& fileName, DibImage& image) {
-  if (image.info.size() < kDibHeaderSize) throw PictureError(std::string(kMsgBitmapTooShort));
+  if (image.info.size() < kDibHeaderSize) throw PictureError::BlocksTooShort();
   const uint16_t bitCount = image.BitCount();
   if (!IsWritableBitCount(bitCount)) {
-    throw PictureError(FillMessage(kMsgUnsupportedBitCount, std::to_string(bitCount)));
+    throw PictureError::UnsupportedBitCount(bitCount);
   }
   const uint32_t infoSize = BitmapInfoSize(bitCount);
   const uint64_t imageSize = image.PixelBlockSize();
   const uint64_t fileSize = kBitmapFileHeaderSize + infoSize + imageSize;
   if (image.info.size() < infoSize || image.bits.size() < imageSize) {
-    throw PictureError(std::string(kMsgBitmapTooShort));
+    throw PictureError::BlocksTooShort();
   }
   if (fileSize > UINT32_MAX) {
     throw PictureError(FillMessage(kMsgBitmapTooLarge, std::to_string(fileSize)));

@@ -10,8 +10,6 @@
 namespace qelva {
 namespace {
 
-constexpr std::string_view kMsgUnsupportedBitCount = "この形式のﾋﾞｯﾄﾏｯﾌﾟは保存できません (%s ﾋﾞｯﾄ/ﾋﾟｸｾﾙ)";
-constexpr std::string_view kMsgBitmapTooShort = "ﾋﾞｯﾄﾏｯﾌﾟのﾃﾞｰﾀが足りません";
 constexpr std::string_view kMsgCompressed = "圧縮されたﾋﾞｯﾄﾏｯﾌﾟはGIFで保存できません";
 constexpr std::string_view kMsgBadSize = "この大きさの画像はGIFで保存できません (%s)";
 
@@ -28,12 +26,11 @@ constexpr size_t kScreenSize = 13;  // signature and logical screen descriptor
 bool IsGifBitCount(uint16_t bitCount) { return bitCount == 1 || bitCount == 4 || bitCount == 8; }
 
 // Refuses, before anything is encoded or written, every picture a GIF file cannot hold or whose
-// blocks are shorter than its header says. The bit count is known to be 8 or less.
+// blocks are shorter than its header says.
 void CheckPicture(const DibImage& image) {
+  if (image.info.size() < kDibHeaderSize) throw PictureError::BlocksTooShort();
   const uint16_t bitCount = image.BitCount();
-  if (!IsGifBitCount(bitCount)) {
-    throw PictureError(FillMessage(kMsgUnsupportedBitCount, std::to_string(bitCount)));
-  }
+  if (!IsGifBitCount(bitCount)) throw PictureError::UnsupportedBitCount(bitCount);
   if (image.Compression() != kBiRgb) throw PictureError(std::string(kMsgCompressed));
   const int32_t width = image.Width(), height = image.Height();
   // Rows stored top-down (a negative height) are not what the encoder reads.
@@ -43,7 +40,7 @@ void CheckPicture(const DibImage& image) {
   }
   const uint64_t pixelBytes = DibRowStride(width, bitCount) * static_cast<uint64_t>(height);
   if (image.info.size() < kDibHeaderSize + (4u << bitCount) || image.bits.size() < pixelBytes) {
-    throw PictureError(std::string(kMsgBitmapTooShort));
+    throw PictureError::BlocksTooShort();
   }
 }
 
@@ -84,7 +81,6 @@ void AppendImageDescriptor(const DibImage& image, bool interlaced, std::vector<u
 
 std::vector<uint8_t> GifFileBytes(const DibImage& image, bool interlaced, int16_t transparentIndex,
                                   const LzwProgress& progress) {
-  if (image.info.size() < kDibHeaderSize) throw PictureError(std::string(kMsgBitmapTooShort));
   CheckPicture(image);
   const bool transparent = transparentIndex >= 0;
   const int minCodeSize = MinCodeSizeFor(image.BitCount());
@@ -102,7 +98,7 @@ std::vector<uint8_t> GifFileBytes(const DibImage& image, bool interlaced, int16_
 
 bool WriteGif(const std::string& fileName, bool interlaced, int16_t transparentIndex,
               const DibImage& image, const LzwProgress& progress) {
-  if (image.info.size() < kDibHeaderSize) throw PictureError(std::string(kMsgBitmapTooShort));
+  if (image.info.size() < kDibHeaderSize) throw PictureError::BlocksTooShort();
   if (image.BitCount() > 8) return false;
   const std::vector<uint8_t> bytes = GifFileBytes(image, interlaced, transparentIndex, progress);
   OutputFile file(fileName);
