@@ -164,22 +164,24 @@ class Converter {
       if (!input.fromFolder) Fail(input.path, kMsgNotAPicture);
       return;
     }
-    const int count = ArchiveEntryCount(*archive);
-    int first = 0, last = count - 1;
+    // The entries to convert as a half-open range in 64 bits: -e may name the largest 32-bit
+    // number, and the step past it must end the loop rather than wrap around.
+    int64_t first = 0, end = ArchiveEntryCount(*archive);
     if (options_.entry) {
       // A folder's archives that lack the entry are passed over; a named archive must have it.
-      if (input.fromFolder && *options_.entry >= count) return;
-      first = last = *options_.entry;
+      if (input.fromFolder && *options_.entry >= end) return;
+      first = *options_.entry;
+      end = first + 1;
     }
-    for (int entry = first; entry <= last; ++entry) {
+    for (int64_t entry = first; entry < end; ++entry) {
       std::string path = input.path;
-      int32_t entryIndex = entry;
-      host_.wantedEntry = entry;
+      int32_t entryIndex = static_cast<int32_t>(entry);
+      host_.wantedEntry = entryIndex;
       DibImage image;
       try {
         LoadGamePicture(host_, path, entryIndex, image);
         Emit(path, image, OutputBaseName(name) + "-" + std::to_string(entry),
-             TitleOf(*archive, entry));
+             TitleOf(*archive, host_.wantedEntry));
       } catch (const std::exception& e) {
         Fail(input.path + "[" + std::to_string(entry) + "]", MessageOf(e));
       }

@@ -176,6 +176,34 @@ TEST(Converter, OneEntryCanBeChosenAndAnEntryTheArchiveLacksIsRefused) {
   EXPECT_EQ(Convert({"-e", "-1", in.File("omall.dat")}).status, 2);
 }
 
+// The largest entry numbers once looped through every 32-bit value: each must give exactly one
+// refusal for a named archive, and nothing for one found in a folder, for every archive kind.
+// The refusal comes before the archive is read, so a few bytes under the right name will do.
+TEST(Converter, EntryNumbersAtTheTopOfTheRangeAreRefusedOnceForEveryArchiveKind) {
+  const char* const names[] = {"ge_cg.bin", "omall.dat", "sa_cg.bin", "sa_spr.bin"};
+  const int32_t entries[] = {2147483647, 2147483646, 65536, 28};
+  for (const char* name : names) {
+    for (int32_t entry : entries) {
+      SCOPED_TRACE(std::string(name) + " -e " + std::to_string(entry));
+      TempDir in, out;
+      test::WriteBytes(in.File(name), Bytes(64, 0));
+      const std::string e = std::to_string(entry);
+      Outcome run = Convert({"-e", e, "-o", out.path(), in.File(name)});
+      EXPECT_EQ(run.status, 1);
+      ASSERT_EQ(run.console.err.size(), 1u);
+      EXPECT_EQ(run.console.err[0].rfind(in.File(name) + "[" + e + "]: ", 0), 0u)
+          << run.console.err[0];
+
+      run = Convert({"-e", e, "-o", out.path(), in.path()});
+      EXPECT_EQ(run.status, 0);
+      EXPECT_TRUE(run.console.err.empty());
+      EXPECT_TRUE(out.Names().empty());
+    }
+  }
+  EXPECT_EQ(Convert({"-e", "-2147483648", "omall.dat"}).status, 2);
+  EXPECT_EQ(Convert({"-e", "2147483648", "omall.dat"}).status, 2);
+}
+
 TEST(Converter, ListingPrintsEachPictureWithItsSizeAndTitleAndWritesNothing) {
   TempDir in;
   test::WriteBytes(in.File("omall.dat"), BromideArchive());
