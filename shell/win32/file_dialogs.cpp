@@ -1,0 +1,74 @@
+#include "shell/win32/file_dialogs.h"
+
+#include <commdlg.h>
+
+#include <string_view>
+
+#include "shell/win32/framework.h"
+
+namespace qelva::win32 {
+namespace {
+
+// Caption and patterns of each filter, in order ("&" is a plain character in a caption here).
+constexpr std::string_view kOpenFilters[][2] = {
+    {"ﾀｲﾄﾙ&ｱｲｷｬｯﾁ", "Ic*.bin;Title*.bin;Load*.bin;Eye1.bin"},
+    {"壁紙", "Kabe??.bin;Wall1.bin;Omake??.bin"},
+    {"背景", "BG*.bin"},
+    {"ｱｲﾃﾑ", "Item??.bin"},
+    {"ｴﾝﾃﾞｨﾝｸﾞ", "??_cg.bin;??_spr.bin"},
+    {"大判ﾌﾞﾛﾏｲﾄﾞ", "omall.dat"},
+    {"全てのﾌｧｲﾙ", "*.*"},
+};
+
+// The filter list as the dialog takes it: caption, NUL, patterns, NUL, ..., NUL.
+std::wstring FilterText() {
+  std::wstring text;
+  for (const auto& filter : kOpenFilters) {
+    text += W(filter[0]);
+    text.push_back(L'\0');
+    text += W(filter[1]);
+    text.push_back(L'\0');
+  }
+  text.push_back(L'\0');
+  return text;
+}
+
+// A multiple selection comes back as the folder, NUL, each name, NUL, and a final NUL; a single
+// file as its full path alone.
+std::vector<std::string> ChosenPaths(const wchar_t* buffer) {
+  std::vector<std::wstring> parts;
+  for (const wchar_t* p = buffer; *p; p += parts.back().size() + 1) parts.emplace_back(p);
+  std::vector<std::string> paths;
+  if (parts.size() == 1) {
+    paths.push_back(U8(parts[0]));
+    return paths;
+  }
+  std::wstring folder = parts.empty() ? std::wstring() : parts[0];
+  if (!folder.empty() && folder.back() != L'\\') folder.push_back(L'\\');
+  for (size_t i = 1; i < parts.size(); ++i) paths.push_back(U8(folder + parts[i]));
+  return paths;
+}
+
+}  // namespace
+
+std::vector<std::string> RunOpenDialog(HWND owner) {
+  const std::wstring filters = FilterText();
+  // Room for many long names; the dialog says when a selection does not fit.
+  std::wstring buffer(64 * 1024, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filters.c_str();
+  // Like the dialog object of a form, the filter chosen last is offered again next time.
+  static DWORD filterIndex = 1;
+  dialog.nFilterIndex = filterIndex;
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.lpstrDefExt = L"bin";
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_ENABLESIZING;
+  if (!GetOpenFileNameW(&dialog)) return {};
+  filterIndex = dialog.nFilterIndex;
+  return ChosenPaths(buffer.c_str());
+}
+
+}  // namespace qelva::win32

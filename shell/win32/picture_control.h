@@ -1,0 +1,38 @@
+// MainImg: the child window that shows the picture. It holds the device bitmap of the picture
+// at its zoomed size with the picture's palette, sizes itself to it, and paints it; the main
+// window moves it when its client area scrolls.
+#pragma once
+
+#include <functional>
+
+#include "shell/win32/framework.h"
+#include "shell/win32/gdi.h"
+
+namespace qelva::win32 {
+
+class PictureControl final : public Window {
+ public:
+  static constexpr const wchar_t* kClassName = L"TImage";
+
+  void CreateIn(HWND parent, int designWidth, int designHeight);
+  // Takes over the bitmap (width x height screen pixels) and its palette (may be empty), sizes
+  // the control to it and repaints it.
+  void SetPicture(Bitmap bitmap, Palette palette, int width, int height);
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  HPALETTE PaletteHandle() const { return palette_.get(); }
+
+  // OnClick: a left-button click on the picture.
+  std::function<void()> onClick;
+
+ protected:
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void Paint(HDC dc, const RECT& area);
+  Bitmap bitmap_;
+  Palette palette_;
+  int width_ = 0, height_ = 0;
+};
+
+}  // namespace qelva::win32
