@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Runs the converter on the bundled samples: builds natively (Release), generates the sample game
-# folder, and converts every picture in it to each output type: plain and RLE-compressed bitmaps,
-# GIF87a and transparent GIF89a, plain and interlaced.
+# Runs the converter and the viewer on the bundled samples: builds natively (Release), generates
+# the sample game folder, and converts every picture in it to each output type: plain and
+# RLE-compressed bitmaps, GIF87a and transparent GIF89a, plain and interlaced. Then builds the
+# Windows viewer and opens it on a sample picture under Wine: on your X display when there is
+# one (the command returns when you close the window), otherwise on a virtual display, where it
+# saves screenshots of the window at 100 % and 200 % and closes it again.
 #
 #   bash scripts/demo.sh [OUTDIR]      (default OUTDIR: build/demo in the repository)
 set -euo pipefail
@@ -32,4 +35,10 @@ for type in "${types[@]}"; do
   printf 'converted, %-7s  %s (%s files)\n' "$type:" "$out/$type" "$(ls "$out/$type" 2>/dev/null | wc -l)"
 done
 [ $status -eq 0 ] || echo "demo: qelvaconv reported failures (exit status $status)" >&2
+
+echo
+echo "building the viewer (Windows x64, mingw-w64) ..."
+cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/win64 -j "$jobs" --target QelvaView >/dev/null
+bash scripts/show-viewer.sh build/win64/QelvaView.exe "$out/samples/Kabe01.bin" "$out" || status=$?
 exit $status
