@@ -13,7 +13,9 @@
 # Runs may follow each other or overlap: creating the prefix is done under a lock, every run
 # holds a shared lock while its program runs, and the last one out ends the prefix's wineserver.
 # No X display is needed; if creating the prefix should want one and none is set, a private
-# Xvfb is started for it and ended afterwards.
+# Xvfb is started for it and ended afterwards. With QELVA_WINE_XVFB=1 the program itself runs on
+# a private Xvfb too (for programs that make windows, such as the tests of the viewer's window
+# layer), ended when it exits.
 set -uo pipefail
 
 if [ $# -lt 1 ]; then
@@ -155,6 +157,10 @@ fi
 [ -n "$prepare_only" ] && exit 0
 flock -s 9
 
+if [ "${QELVA_WINE_XVFB:-}" = 1 ]; then
+  trap stop_xvfb EXIT
+  start_xvfb || { echo "wine-run: no X display could be started" >&2; exit 125; }
+fi
 "$WINE" "$program" "$@"
 status=$?
 

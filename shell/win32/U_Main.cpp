@@ -123,7 +123,8 @@ class TMainForm::Host final : public PictureHost {
   TMainForm& form_;
 };
 
-TMainForm::TMainForm() : host_(std::make_unique<Host>(*this)) {
+TMainForm::TMainForm(InstanceStarter& starter)
+    : starter_(starter), host_(std::make_unique<Host>(*this)) {
   static const bool registered = [] {
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(QELVA_IDI_APP));
     RegisterWindowClass(kClassName, CS_DBLCLKS, reinterpret_cast<HBRUSH>(COLOR_BTNSHADOW + 1),
@@ -174,7 +175,7 @@ void TMainForm::FormShow() {
   if (plan.hasPicture) OpenPicture(plan.picture);
   const std::string program = ProgramPath();
   for (const std::string& path : plan.further) {
-    StartInstance(shell::FurtherInstanceCommandLine(program, path));
+    starter_.Start(shell::FurtherInstanceCommandLine(program, path));
   }
 }
 
@@ -377,7 +378,7 @@ void TMainForm::MnLoadClick() {
   OpenPicture(paths[0]);
   const std::string program = ProgramPath();
   for (size_t i = 1; i < paths.size(); ++i) {
-    StartInstance(shell::FurtherInstanceCommandLine(program, paths[i]));
+    starter_.Start(shell::FurtherInstanceCommandLine(program, paths[i]));
   }
 }
 
@@ -415,11 +416,12 @@ void TMainForm::DroppedFiles(HDROP drop) {
   const std::string program = ProgramPath();
   for (UINT i = 0; i < count; ++i) {
     const std::string name = files.Name(i);
+    if (name.empty()) continue;  // no file to open; the shell never sends one
     if (i == 0) {
       UpdateWindow(hwnd());
       OpenPicture(name);
     } else {
-      StartInstance(shell::FurtherInstanceCommandLine(program, name));
+      starter_.Start(shell::FurtherInstanceCommandLine(program, name));
     }
   }
 }

@@ -15,6 +15,7 @@
 #include "shell/win32/framework.h"
 #include "shell/win32/menu.h"
 #include "shell/win32/picture_control.h"
+#include "shell/win32/processes.h"
 
 namespace qelva::win32 {
 
@@ -36,7 +37,7 @@ class TMainForm final : public Window {
  public:
   static constexpr const wchar_t* kClassName = L"TMainForm";
 
-  TMainForm();
+  explicit TMainForm(InstanceStarter& starter);
   ~TMainForm() override;
 
   // Program start: the about box and the archive chooser are made after the main window.
@@ -45,6 +46,9 @@ class TMainForm final : public Window {
   void Show(int showCommand);
 
   void OpenPicture(std::string path);
+
+  // What the window shows and holds, for the tests of the window layer.
+  const ViewerState& State() const { return state_; }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -72,6 +76,7 @@ class TMainForm final : public Window {
   void SetShape();
   void Close();
 
+  InstanceStarter& starter_;
   ViewerState state_;
   MenuBar menu_;
   PictureControl MainImg;

@@ -57,7 +57,7 @@ bool TArcForm::ChooseArchiveEntries(const ArchiveId& archive, const std::string&
   BusyCursor::Set(true);
 
   const shell::ArchiveChoice choice = shell::PlanArchiveChoice(selected_, ProgramPath(), path);
-  for (const std::string& line : choice.furtherLines) StartInstance(line);
+  for (const std::string& line : choice.furtherLines) starter_.Start(line);
   entryIndex = choice.entryIndex;
   return true;
 }

@@ -11,6 +11,7 @@
 
 #include "decode/archive.h"
 #include "shell/win32/gdi.h"
+#include "shell/win32/processes.h"
 
 namespace qelva::win32 {
 
@@ -19,7 +20,7 @@ class TArcForm {
   static constexpr int kListId = 101;
   static constexpr int kSelectAllId = 102;
 
-  explicit TArcForm(HWND owner) : owner_(owner) {}
+  TArcForm(HWND owner, InstanceStarter& starter) : owner_(owner), starter_(starter) {}
 
   // Shows the chooser for the archive at path. Returns false when cancelled (entryIndex is
   // left as it was, no process started); otherwise entryIndex is the lowest chosen entry and a
@@ -39,6 +40,7 @@ class TArcForm {
   int SelectedCount() const;
 
   HWND owner_;
+  InstanceStarter& starter_;
   HWND dialog_ = nullptr;
   HWND Button2 = nullptr, LBFiles = nullptr, BtnOk = nullptr, BtnAll = nullptr;
   GdiObject<HFONT> font_;

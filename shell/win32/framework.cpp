@@ -11,6 +11,8 @@ namespace {
 
 bool g_busy = false;
 
+constexpr std::string_view kMsgCannotCreateWindow = "ｳｨﾝﾄﾞｳを作成できません";
+
 }  // namespace
 
 std::wstring W(std::string_view utf8) { return WidenUtf8(utf8); }
@@ -106,7 +108,7 @@ void Window::Create(const wchar_t* className, const std::wstring& caption, DWORD
                     HMENU menu) {
   CreateWindowExW(exStyle, className, caption.c_str(), style, x, y, width, height, parent, menu,
                   GetModuleHandleW(nullptr), this);
-  if (!hwnd_) throw OutOfMemoryError();
+  if (!hwnd_) throw QelvaError(std::string(kMsgCannotCreateWindow));
 }
 
 LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -16,9 +16,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
 
   int status = 0;
   Guarded(nullptr, [&] {
-    TMainForm MainForm;
+    ProcessStarter starter;
+    TMainForm MainForm(starter);
     TAboutForm AboutForm(MainForm.hwnd());
-    TArcForm ArcForm(MainForm.hwnd());
+    TArcForm ArcForm(MainForm.hwnd(), starter);
     MainForm.AttachDialogs(&AboutForm, &ArcForm);
     MainForm.Show(showCommand);
     MSG message;

@@ -18,4 +18,16 @@ std::wstring CurrentFolder();
 // closed at once, since nothing here waits for it.
 void StartInstance(std::string_view commandLine);
 
+// Where the windows hand the command lines of further processes: to StartInstance in the
+// program, to a recorder in tests of the windows.
+class InstanceStarter {
+ public:
+  virtual ~InstanceStarter() = default;
+  virtual void Start(std::string_view commandLine) = 0;
+};
+class ProcessStarter final : public InstanceStarter {
+ public:
+  void Start(std::string_view commandLine) override { StartInstance(commandLine); }
+};
+
 }  // namespace qelva::win32
