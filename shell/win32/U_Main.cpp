@@ -180,6 +180,9 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::OpenPicture(std::string path) {
+  // Windows takes "/" for "\" in paths, but names are found after the last "\" or ":" alone; a
+  // path typed with slashes on the command line is spelt with backslashes before it is used.
+  std::replace(path.begin(), path.end(), '/', '\\');
   // A waiting overlay is discarded by the next picture (the overlay rectangle comes with the
   // clipboard and overlay commands; until then PendingImage is only the loading slot).
   state_.PendingImage.Reset();
