@@ -19,23 +19,7 @@ constexpr COLORREF kSilver = RGB(192, 192, 192);
 }  // namespace
 
 INT_PTR TAboutForm::ShowModal() {
-  return ShowModalDialog(owner_, &TAboutForm::DialogProcedure, reinterpret_cast<LPARAM>(this));
-}
-
-INT_PTR CALLBACK TAboutForm::DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-    reinterpret_cast<TAboutForm*>(lParam)->dialog_ = dialog;
-  }
-  auto* self = reinterpret_cast<TAboutForm*>(GetWindowLongPtrW(dialog, DWLP_USER));
-  if (!self) return FALSE;
-  try {
-    return self->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    ShowErrorBox(dialog, MessageOfCurrentException());
-    return TRUE;
-  }
+  return DialogForm::ShowModal(owner_);
 }
 
 INT_PTR TAboutForm::HandleMessage(UINT message, WPARAM wParam, LPARAM) {

@@ -4,23 +4,21 @@
 
 #include <windows.h>
 
+#include "shell/win32/dialog_template.h"
 #include "shell/win32/gdi.h"
 
 namespace qelva::win32 {
 
-class TAboutForm {
+class TAboutForm final : public DialogForm {
  public:
   explicit TAboutForm(HWND owner) : owner_(owner) {}
   // Shows the box modally; the result is OK when its button closed it.
   INT_PTR ShowModal();
 
  private:
-  static INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                          LPARAM lParam);
-  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
   HWND owner_;
-  HWND dialog_ = nullptr;
   HWND Image1 = nullptr, Button1 = nullptr;
   RECT bevel_{};
   UINT dpi_ = 96;

@@ -48,7 +48,7 @@ bool TArcForm::ChooseArchiveEntries(const ArchiveId& archive, const std::string&
   BusyCursor::Set(false);
   for (;;) {
     const INT_PTR result =
-        ShowModalDialog(owner_, &TArcForm::DialogProcedure, reinterpret_cast<LPARAM>(this));
+        DialogForm::ShowModal(owner_);
     if (result == kResultCancel || result <= 0) return false;
     if (SelectedCount() > 0) break;
     // Nothing chosen: the same list again, as it was.
@@ -66,22 +66,6 @@ int TArcForm::SelectedCount() const {
   int n = 0;
   for (bool s : selected_) n += s ? 1 : 0;
   return n;
-}
-
-INT_PTR CALLBACK TArcForm::DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-    reinterpret_cast<TArcForm*>(lParam)->dialog_ = dialog;
-  }
-  auto* self = reinterpret_cast<TArcForm*>(GetWindowLongPtrW(dialog, DWLP_USER));
-  if (!self) return FALSE;
-  try {
-    return self->HandleMessage(message, wParam, lParam);
-  } catch (...) {
-    ShowErrorBox(dialog, MessageOfCurrentException());
-    return TRUE;
-  }
 }
 
 void TArcForm::CreateControls() {

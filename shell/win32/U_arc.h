@@ -10,12 +10,13 @@
 #include <vector>
 
 #include "decode/archive.h"
+#include "shell/win32/dialog_template.h"
 #include "shell/win32/gdi.h"
 #include "shell/win32/processes.h"
 
 namespace qelva::win32 {
 
-class TArcForm {
+class TArcForm final : public DialogForm {
  public:
   static constexpr int kListId = 101;
   static constexpr int kSelectAllId = 102;
@@ -29,9 +30,7 @@ class TArcForm {
                             int32_t& entryIndex);
 
  private:
-  static INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                          LPARAM lParam);
-  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   void CreateControls();
   void FormShow();
   void BtnAllClick();
@@ -41,7 +40,6 @@ class TArcForm {
 
   HWND owner_;
   InstanceStarter& starter_;
-  HWND dialog_ = nullptr;
   HWND Button2 = nullptr, LBFiles = nullptr, BtnOk = nullptr, BtnAll = nullptr;
   GdiObject<HFONT> font_;
   bool SelectAllMode = true;

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "shell/win32/framework.h"
+
 namespace qelva::win32 {
 
-INT_PTR ShowModalDialog(HWND owner, DLGPROC procedure, LPARAM param) {
+INT_PTR DialogForm::ShowModal(HWND owner) {
   // A DLGTEMPLATE followed by three empty words: no menu, the dialog class, no title (the
   // dialog sets its caption itself). The block must be aligned on a DWORD.
   struct alignas(4) Template {
@@ -17,8 +19,23 @@ INT_PTR ShowModalDialog(HWND owner, DLGPROC procedure, LPARAM param) {
   block.dialog.cdit = 0;
   block.dialog.cx = 100;
   block.dialog.cy = 50;
-  return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &block.dialog, owner, procedure,
-                                 param);
+  return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &block.dialog, owner,
+                                 &DialogForm::Procedure, reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK DialogForm::Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    reinterpret_cast<DialogForm*>(lParam)->dialog_ = dialog;
+  }
+  auto* self = reinterpret_cast<DialogForm*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  if (!self) return FALSE;
+  try {
+    return self->HandleMessage(message, wParam, lParam);
+  } catch (...) {
+    ShowErrorBox(dialog, MessageOfCurrentException());
+    return TRUE;
+  }
 }
 
 HWND CreateControl(HWND dialog, const wchar_t* className, std::wstring_view text, DWORD style,

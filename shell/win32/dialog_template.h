@@ -8,9 +8,22 @@
 
 namespace qelva::win32 {
 
-// Shows a modal dialog with a caption bar, a system-menu button and a dialog frame, centred on
-// the screen. procedure gets WM_INITDIALOG with param. Returns the dialog's result.
-INT_PTR ShowModalDialog(HWND owner, DLGPROC procedure, LPARAM param);
+// A modal dialog with a caption bar, a system-menu button and a dialog frame, centred on the
+// screen, whose messages go to HandleMessage (which answers as a dialog procedure does). An
+// exception a handler raises ends that handler in the error box.
+class DialogForm {
+ public:
+  virtual ~DialogForm() = default;
+
+ protected:
+  // Shows the dialog and returns its result once it is closed.
+  INT_PTR ShowModal(HWND owner);
+  virtual INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+  HWND dialog_ = nullptr;
+
+ private:
+  static INT_PTR CALLBACK Procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+};
 
 // A control of the given class, at design coordinates scaled from designDpi to dpi.
 HWND CreateControl(HWND dialog, const wchar_t* className, std::wstring_view text, DWORD style,
