@@ -5,7 +5,8 @@
 #
 #   1. native Release build, unit tests                       build/release
 #   2. native build with ASan + UBSan, unit tests             build/sanitize
-#   3. mingw-w64 x64 build, unit tests under Wine             build/win64
+#   3. mingw-w64 x64 build, unit tests and the viewer's       build/win64
+#      end-to-end tests under Wine on a private X display
 #   4. mingw-w64 x86 build, every target compiled and linked  build/win32 (this kernel cannot run it)
 #
 # Needs what scripts/setup.sh installs. QELVA_JOBS sets the parallel jobs (default: the cores, at
@@ -89,5 +90,5 @@ win32() {
 
 stage "1/4 native Release build + unit tests" native_release
 stage "2/4 native ASan+UBSan build + unit tests" native_sanitize
-stage "3/4 Windows x64 build (mingw-w64) + unit tests under Wine" win64
+stage "3/4 Windows x64 build (mingw-w64) + unit and end-to-end tests under Wine" win64
 stage "4/4 Windows x86 build (mingw-w64), compile and link only" win32

@@ -335,20 +335,24 @@ void TMainForm::ScrollTo(int x, int y) {
   SetWindowPos(MainImg.hwnd(), nullptr, -x, -y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TMainForm::OnScroll(int bar, WORD request) {
+void TMainForm::OnScroll(int bar, WPARAM wParam) {
   SCROLLINFO info{};
   info.cbSize = sizeof info;
   info.fMask = SIF_ALL;
   GetScrollInfo(hwnd(), bar, &info);
   int position = info.nPos;
   const int page = static_cast<int>(info.nPage);
-  switch (request) {
+  switch (LOWORD(wParam)) {
     case SB_LINEUP: position -= kScrollLine; break;
     case SB_LINEDOWN: position += kScrollLine; break;
     case SB_PAGEUP: position -= page; break;
     case SB_PAGEDOWN: position += page; break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: position = info.nTrackPos; break;
+    case SB_THUMBTRACK: position = info.nTrackPos; break;
+    case SB_THUMBPOSITION:
+      // The message carries the position in 16 bits; past that the bar's own track position
+      // is the one to take.
+      position = info.nMax > 0xFFFF ? info.nTrackPos : HIWORD(wParam);
+      break;
     case SB_TOP: position = info.nMin; break;
     case SB_BOTTOM: position = info.nMax; break;
     default: return;
@@ -463,10 +467,10 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       UpdateScrollBars();
       return 0;
     case WM_HSCROLL:
-      OnScroll(SB_HORZ, LOWORD(wParam));
+      OnScroll(SB_HORZ, wParam);
       return 0;
     case WM_VSCROLL:
-      OnScroll(SB_VERT, LOWORD(wParam));
+      OnScroll(SB_VERT, wParam);
       return 0;
     case WM_MOUSEWHEEL: {
       const int steps = GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA;

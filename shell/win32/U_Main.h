@@ -64,7 +64,7 @@ class TMainForm final : public Window {
   void FitWindowToPicture();
   void UpdateScrollBars();
   void ScrollTo(int x, int y);
-  void OnScroll(int bar, WORD request);
+  void OnScroll(int bar, WPARAM wParam);
   void OnCommand(UINT id);
   void MnLoadClick();
   void MnZoomClick(const shell::MenuItemSpec& sender);

@@ -1,0 +1,158 @@
+#include "harness/x_input.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "common/wide_text_win.h"
+#include "harness/environment.h"
+#include "harness/windows.h"
+
+namespace qelva::e2e {
+
+namespace {
+
+constexpr char kXdotool[] = "/usr/bin/xdotool";
+constexpr char kShell[] = "/bin/sh";
+// Pause between keys: a menu opened by one key must be tracking before the next one comes.
+constexpr char kKeyDelayMs[] = "80";
+
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string ReadWhole(const std::wstring& path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool Exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Starts a Unix program; Wine runs it but returns no handle, so the caller cannot wait on it.
+bool StartUnixProgram(const std::string& program, const std::string& argument) {
+  const std::wstring application = WindowsPathOf(program);
+  std::wstring commandLine = L"\"" + application + L"\" \"" + WidenUtf8(argument) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      nullptr, &startup, &process)) {
+    return false;
+  }
+  if (process.hProcess != nullptr) CloseHandle(process.hProcess);
+  if (process.hThread != nullptr) CloseHandle(process.hThread);
+  return true;
+}
+
+std::string StatusText(const XRun& run) { return "status " + std::to_string(run.status); }
+
+}  // namespace
+
+XRun Xdotool(const std::vector<std::string>& arguments, DWORD timeoutMs) {
+  static std::atomic<int> counter{0};
+  const std::wstring base = TestEnvironment().artifacts + L"\\xdotool-" +
+                            std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(++counter);
+  const std::wstring script = base + L".sh", output = base + L".out", status = base + L".status";
+  DeleteFileW(status.c_str());
+
+  // xdotool itself gets a time limit below ours, so a --sync that never ends cannot outlive us.
+  std::string command = "timeout ";
+  command.append(std::to_string(timeoutMs / 1000 > 1 ? timeoutMs / 1000 - 1 : 1)).append(" ");
+  command.append(kXdotool);
+  for (const std::string& a : arguments) command.append(" ").append(ShellQuoted(a));
+  {
+    std::ofstream s(std::filesystem::path(script), std::ios::binary);
+    s << command << " >" << ShellQuoted(UnixPathOf(output)) << " 2>&1\n"
+      << "echo $? >" << ShellQuoted(UnixPathOf(status) + ".part") << "\n"
+      << "mv " << ShellQuoted(UnixPathOf(status) + ".part") << " "
+      << ShellQuoted(UnixPathOf(status)) << "\n";
+  }
+
+  XRun run;
+  if (!StartUnixProgram(kShell, UnixPathOf(script))) {
+    run.output = "could not start " + std::string(kShell);
+    return run;
+  }
+  if (!WaitUntil([&] { return Exists(status); }, Millis(timeoutMs), 10ms)) {
+    run.output = "xdotool did not finish within " + std::to_string(timeoutMs) + " ms: " + command;
+    return run;
+  }
+  run.status = static_cast<int>(std::strtol(ReadWhole(status).c_str(), nullptr, 10));
+  run.output = ReadWhole(output);
+  DeleteFileW(script.c_str());
+  DeleteFileW(output.c_str());
+  DeleteFileW(status.c_str());
+  return run;
+}
+
+bool XToolsUsable(std::string& reason) {
+  if (!Exists(WindowsPathOf(kXdotool))) {
+    reason = std::string(kXdotool) + " is missing (install the xdotool package)";
+    return false;
+  }
+  const XRun run = Xdotool({"getdisplaygeometry"});
+  if (run.status != 0) {
+    reason = "xdotool cannot reach the X display: " + StatusText(run) + ", " + run.output;
+    return false;
+  }
+  return true;
+}
+
+unsigned long XWindowOf(HWND window) {
+  return static_cast<unsigned long>(
+      reinterpret_cast<UINT_PTR>(GetPropW(window, L"__wine_x11_whole_window")));
+}
+
+XRun PressKeys(HWND window, const std::vector<std::string>& keys) {
+  std::vector<std::string> args = {
+      "windowfocus", "--sync",   std::to_string(XWindowOf(window)), "key", "--clearmodifiers",
+      "--delay",     kKeyDelayMs};
+  args.insert(args.end(), keys.begin(), keys.end());
+  return Xdotool(args);
+}
+
+XRun TypeText(HWND window, const std::string& text) {
+  return Xdotool(
+      {"windowfocus", "--sync", std::to_string(XWindowOf(window)), "type", "--delay", "20", text});
+}
+
+// No --sync on the move: it waits for the pointer to move, which it never does when it is
+// already there.
+XRun ClickAt(POINT p) {
+  return Xdotool(
+      {"mousemove", std::to_string(p.x), std::to_string(p.y), "sleep", "0.1", "click", "1"});
+}
+
+XRun DragWithLeftButton(POINT from, POINT to) {
+  std::vector<std::string> args = {
+      "mousemove", std::to_string(from.x), std::to_string(from.y), "sleep", "0.1", "mousedown",
+      "1"};
+  constexpr int kSteps = 4;
+  for (int i = 1; i <= kSteps; ++i) {
+    const LONG x = from.x + (to.x - from.x) * i / kSteps, y = from.y + (to.y - from.y) * i / kSteps;
+    args.insert(args.end(), {"sleep", "0.1", "mousemove", std::to_string(x), std::to_string(y)});
+  }
+  args.insert(args.end(), {"sleep", "0.2", "mouseup", "1"});
+  return Xdotool(args);
+}
+
+XRun WheelDown(POINT p) {
+  return Xdotool(
+      {"mousemove", std::to_string(p.x), std::to_string(p.y), "sleep", "0.1", "click", "5"});
+}
+
+XRun RaiseAndFocus(HWND window) {
+  const std::string id = std::to_string(XWindowOf(window));
+  return Xdotool({"windowraise", id, "windowfocus", "--sync", id});
+}
+
+}  // namespace qelva::e2e

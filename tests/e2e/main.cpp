@@ -1,0 +1,80 @@
+// qelva_e2e_tests [gtest options] --viewer=QelvaView.exe --samples=DIR --artifacts=DIR
+// (Windows paths, or Unix paths starting with "/")
+//
+// Drives the real viewer under Wine on an X display (see run_e2e.sh, which provides both).
+// Anything missing ends the run with a failure, never with skipped tests.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "common/wide_text_win.h"
+#include "harness/environment.h"
+#include "harness/x_input.h"
+
+namespace {
+
+bool IsFile(const std::wstring& path) {
+  const DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A Unix path (from the launcher script) becomes the Windows path Wine maps it to.
+std::wstring FullPath(const std::wstring& path) {
+  if (!path.empty() && path[0] == L'/') return qelva::e2e::WindowsPathOf(qelva::NarrowToUtf8(path));
+  wchar_t full[MAX_PATH * 4];
+  const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
+  return n == 0 || n >= MAX_PATH * 4 ? path : std::wstring(full, n);
+}
+
+int Refuse(const std::string& why) {
+  std::fprintf(stderr, "qelva_e2e_tests: %s\n", why.c_str());
+  return 1;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+
+  qelva::e2e::Environment env;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring a = argv[i];
+    // The value of "--name=value" when the argument is that option.
+    auto valueOf = [&](const wchar_t* option, std::wstring& value) {
+      const size_t n = std::wcslen(option);
+      if (a.compare(0, n, option) != 0) return false;
+      value = FullPath(a.substr(n));
+      return true;
+    };
+    if (!valueOf(L"--viewer=", env.viewer) && !valueOf(L"--samples=", env.samples) &&
+        !valueOf(L"--artifacts=", env.artifacts)) {
+      return Refuse("unknown argument " + qelva::NarrowToUtf8(a) +
+                    "; usage: qelva_e2e_tests --viewer=EXE --samples=DIR --artifacts=DIR");
+    }
+  }
+  if (env.viewer.empty() || env.samples.empty() || env.artifacts.empty())
+    return Refuse("usage: qelva_e2e_tests --viewer=EXE --samples=DIR --artifacts=DIR");
+  if (!IsFile(env.viewer))
+    return Refuse("the viewer is missing: " + qelva::NarrowToUtf8(env.viewer));
+  if (!IsFile(env.samples + L"\\Item01.bin"))
+    return Refuse("no sample game folder at " + qelva::NarrowToUtf8(env.samples));
+  CreateDirectoryW(env.artifacts.c_str(), nullptr);
+  if (!IsFolder(env.artifacts))
+    return Refuse("cannot create the artifacts folder " + qelva::NarrowToUtf8(env.artifacts));
+  // Relative sample paths mean the same here as in the viewer, which starts in this folder too.
+  SetCurrentDirectoryW(env.samples.c_str());
+  qelva::e2e::SetTestEnvironment(env);
+
+  std::string reason;
+  if (!qelva::e2e::XToolsUsable(reason)) return Refuse(reason);
+  return RUN_ALL_TESTS();
+}
