@@ -9,7 +9,7 @@ packages=(
   # Windows builds and running them
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 wine64 xvfb fonts-ipafont-gothic fonts-wine locales
   # driving the viewer as a user would: real X input, screenshots
-  xdotool x11-apps x11-utils
+  xdotool x11-apps x11-utils python3-xlib
   # independent decoders for the peer checks and the benchmark's peer
   python3 python3-pil imagemagick libgif-dev
   # benchmark timing

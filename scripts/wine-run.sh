@@ -167,6 +167,8 @@ status=$?
 # The last run out of this prefix ends its wineserver (otherwise it lingers for a few seconds).
 flock -u 9
 if flock -n -x 9; then
+  # Still holding the lock, so that the next run cannot start against a server on its way out.
   "$WINESERVER" -k 2>/dev/null
+  "$WINESERVER" -w 2>/dev/null
 fi
 exit $status

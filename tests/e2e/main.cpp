@@ -1,4 +1,5 @@
 // qelva_e2e_tests [gtest options] --viewer=QelvaView.exe --samples=DIR --artifacts=DIR
+//                 --xdnd=tools/xdnd_drop.py
 // (Windows paths, or Unix paths starting with "/")
 //
 // Drives the real viewer under Wine on an X display (see run_e2e.sh, which provides both).
@@ -42,6 +43,9 @@ int Refuse(const std::string& why) {
 
 }  // namespace
 
+constexpr const char* kUsage =
+    "usage: qelva_e2e_tests --viewer=EXE --samples=DIR --artifacts=DIR --xdnd=xdnd_drop.py";
+
 int wmain(int argc, wchar_t** argv) {
   ::testing::InitGoogleTest(&argc, argv);
 
@@ -56,13 +60,14 @@ int wmain(int argc, wchar_t** argv) {
       return true;
     };
     if (!valueOf(L"--viewer=", env.viewer) && !valueOf(L"--samples=", env.samples) &&
-        !valueOf(L"--artifacts=", env.artifacts)) {
-      return Refuse("unknown argument " + qelva::NarrowToUtf8(a) +
-                    "; usage: qelva_e2e_tests --viewer=EXE --samples=DIR --artifacts=DIR");
+        !valueOf(L"--artifacts=", env.artifacts) && !valueOf(L"--xdnd=", env.xdndDrop)) {
+      return Refuse("unknown argument " + qelva::NarrowToUtf8(a) + "; " + kUsage);
     }
   }
-  if (env.viewer.empty() || env.samples.empty() || env.artifacts.empty())
-    return Refuse("usage: qelva_e2e_tests --viewer=EXE --samples=DIR --artifacts=DIR");
+  if (env.viewer.empty() || env.samples.empty() || env.artifacts.empty() || env.xdndDrop.empty())
+    return Refuse(kUsage);
+  if (!IsFile(env.xdndDrop))
+    return Refuse("the drag-and-drop tool is missing: " + qelva::NarrowToUtf8(env.xdndDrop));
   if (!IsFile(env.viewer))
     return Refuse("the viewer is missing: " + qelva::NarrowToUtf8(env.viewer));
   if (!IsFile(env.samples + L"\\Item01.bin"))

@@ -28,6 +28,10 @@ for f in "$viewer" "$tests" "$make_samples"; do
     status=1
   fi
 done
+if ! /usr/bin/python3 -c 'import Xlib' 2>/dev/null; then
+  echo "run_e2e: Debian's python3-xlib is missing (run scripts/setup.sh)" >&2
+  status=1
+fi
 for tool in Xvfb xdotool /usr/lib/wine/wine64; do
   if ! command -v "$tool" >/dev/null; then
     echo "run_e2e: $tool is missing (run scripts/setup.sh)" >&2
@@ -65,7 +69,8 @@ esac || { echo "run_e2e: the sample generator failed" >&2; exit 1; }
 
 # The test program's own limit lies below CTest's, so that this script still cleans up.
 timeout --kill-after=10 840 "$WINE" "$tests" "$@" \
-  --viewer="$viewer" --samples="$workdir/samples" --artifacts="$workdir/artifacts"
+  --viewer="$viewer" --samples="$workdir/samples" --artifacts="$workdir/artifacts" \
+  --xdnd="$here/tools/xdnd_drop.py"
 status=$?
 [ $status -eq 124 ] && echo "run_e2e: the tests did not finish within 840 s" >&2
 ls "$workdir"/artifacts/*.png >/dev/null 2>&1 && echo "run_e2e: screenshots of failed tests in $workdir/artifacts"

@@ -10,6 +10,7 @@ struct Environment {
   std::wstring viewer;     // full Windows path of QelvaView.exe
   std::wstring samples;    // the sample game folder: the viewer's current directory
   std::wstring artifacts;  // screenshots on failure, scratch files of the X tool runs
+  std::wstring xdndDrop;   // the drag-and-drop source script (tools/xdnd_drop.py)
 };
 
 // Set once by main before the first test runs.

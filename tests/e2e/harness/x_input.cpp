@@ -16,6 +16,8 @@ namespace {
 
 constexpr char kXdotool[] = "/usr/bin/xdotool";
 constexpr char kShell[] = "/bin/sh";
+// Debian's Python with python3-xlib, which speaks the X drag-and-drop protocol.
+constexpr char kPython[] = "/usr/bin/python3";
 // Pause between keys: a menu opened by one key must be tracking before the next one comes.
 constexpr char kKeyDelayMs[] = "80";
 
@@ -56,7 +58,8 @@ std::string StatusText(const XRun& run) { return "status " + std::to_string(run.
 
 }  // namespace
 
-XRun Xdotool(const std::vector<std::string>& arguments, DWORD timeoutMs) {
+XRun RunUnixTool(const std::string& program, const std::vector<std::string>& arguments,
+                 DWORD timeoutMs) {
   static std::atomic<int> counter{0};
   const std::wstring base = TestEnvironment().artifacts + L"\\xdotool-" +
                             std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -64,10 +67,10 @@ XRun Xdotool(const std::vector<std::string>& arguments, DWORD timeoutMs) {
   const std::wstring script = base + L".sh", output = base + L".out", status = base + L".status";
   DeleteFileW(status.c_str());
 
-  // xdotool itself gets a time limit below ours, so a --sync that never ends cannot outlive us.
+  // The tool itself gets a time limit below ours, so a --sync that never ends cannot outlive us.
   std::string command = "timeout ";
   command.append(std::to_string(timeoutMs / 1000 > 1 ? timeoutMs / 1000 - 1 : 1)).append(" ");
-  command.append(kXdotool);
+  command.append(ShellQuoted(program));
   for (const std::string& a : arguments) command.append(" ").append(ShellQuoted(a));
   {
     std::ofstream s(std::filesystem::path(script), std::ios::binary);
@@ -83,7 +86,7 @@ XRun Xdotool(const std::vector<std::string>& arguments, DWORD timeoutMs) {
     return run;
   }
   if (!WaitUntil([&] { return Exists(status); }, Millis(timeoutMs), 10ms)) {
-    run.output = "xdotool did not finish within " + std::to_string(timeoutMs) + " ms: " + command;
+    run.output = program + " did not finish within " + std::to_string(timeoutMs) + " ms: " + command;
     return run;
   }
   run.status = static_cast<int>(std::strtol(ReadWhole(status).c_str(), nullptr, 10));
@@ -92,6 +95,18 @@ XRun Xdotool(const std::vector<std::string>& arguments, DWORD timeoutMs) {
   DeleteFileW(output.c_str());
   DeleteFileW(status.c_str());
   return run;
+}
+
+XRun Xdotool(const std::vector<std::string>& arguments, DWORD timeoutMs) {
+  return RunUnixTool(kXdotool, arguments, timeoutMs);
+}
+
+XRun DropFiles(HWND window, POINT screenPoint, const std::vector<std::wstring>& paths) {
+  std::vector<std::string> args = {UnixPathOf(TestEnvironment().xdndDrop),
+                                   std::to_string(XWindowOf(window)), std::to_string(screenPoint.x),
+                                   std::to_string(screenPoint.y)};
+  for (const std::wstring& path : paths) args.push_back(UnixPathOf(path));
+  return RunUnixTool(kPython, args, 20000);
 }
 
 bool XToolsUsable(std::string& reason) {

@@ -18,8 +18,15 @@ struct XRun {
   std::string output;  // its standard output and error
 };
 
+// Runs a Unix program with these arguments and waits for it.
+XRun RunUnixTool(const std::string& program, const std::vector<std::string>& arguments,
+                 DWORD timeoutMs);
 // Runs /usr/bin/xdotool with these arguments and waits for it.
 XRun Xdotool(const std::vector<std::string>& arguments, DWORD timeoutMs = 15000);
+
+// Drops the files on the window at the screen point as a file manager does, through the X
+// drag-and-drop protocol (tools/xdnd_drop.py); Wine turns the drop into WM_DROPFILES.
+XRun DropFiles(HWND window, POINT screenPoint, const std::vector<std::wstring>& windowsPaths);
 
 // Whether the X tools can be run at all (xdotool found, X display reachable); the reason if not.
 bool XToolsUsable(std::string& reason);
