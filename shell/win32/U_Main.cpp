@@ -202,7 +202,7 @@ void TMainForm::OpenPicture(std::string path) {
   state_.PendingImage.Reset();
   for (const char* name : {"MnEdit", "MnDisplay", "MnSave", "MnAddLoad"}) menu_.Enable(name, true);
   menu_.Redraw(hwnd());
-  UpdateWindow(hwnd());
+  RepaintNow();
 }
 
 void TMainForm::ShowPicture(const DibImage& image) {
@@ -263,12 +263,14 @@ void TMainForm::FitWindowToPicture() {
 
   RECT window;
   GetWindowRect(hwnd(), &window);
+  // The band above the client area once the window has that width: the window itself says
+  // where its client area would begin (the menu bar may wrap onto more lines when narrower).
+  // Asking it costs nothing, where resizing the window to measure took a round trip to the
+  // window system each time.
   const auto captionBand = [&](int32_t width) {
-    SetWindowPos(hwnd(), nullptr, 0, 0, width, window.bottom - window.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    POINT origin{0, 0};
-    ClientToScreen(hwnd(), &origin);
-    return static_cast<int32_t>(origin.y - window.top);
+    RECT proposed{window.left, window.top, window.left + width, window.bottom};
+    SendMessageW(hwnd(), WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&proposed));
+    return static_cast<int32_t>(proposed.top - window.top);
   };
   const shell::FitResult fit =
       shell::FitWindowToPicture(metrics, limits, window.left, window.top, MainImg.Width(),
@@ -279,7 +281,7 @@ void TMainForm::FitWindowToPicture() {
   UpdateScrollBars();
   LockWindowUpdate(nullptr);
   InvalidateRect(hwnd(), nullptr, TRUE);
-  UpdateWindow(hwnd());
+  RepaintNow();
 }
 
 // Scroll bars appear when the picture is larger than the client area; the picture then moves
@@ -425,7 +427,7 @@ void TMainForm::DroppedFiles(HDROP drop) {
     const std::string name = files.Name(i);
     if (name.empty()) continue;  // no file to open; the shell never sends one
     if (i == 0) {
-      UpdateWindow(hwnd());
+      RepaintNow();
       OpenPicture(name);
     } else {
       starter_.Start(shell::FurtherInstanceCommandLine(program, name));
@@ -435,6 +437,11 @@ void TMainForm::DroppedFiles(HDROP drop) {
 
 void TMainForm::SetShape() {
   // A click on the picture lays a waiting overlay onto it; without one it does nothing.
+}
+
+// Update: whatever needs painting is painted before this returns, the picture included.
+void TMainForm::RepaintNow() {
+  RedrawWindow(hwnd(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
 void TMainForm::Close() { PostMessageW(hwnd(), WM_CLOSE, 0, 0); }

@@ -75,6 +75,7 @@ class TMainForm final : public Window {
   void DroppedFiles(HDROP drop);
   void SetShape();
   void Close();
+  void RepaintNow();
 
   InstanceStarter& starter_;
   ViewerState state_;
