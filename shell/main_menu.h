@@ -23,7 +23,7 @@ enum class MenuCommand {
   kAbout,
 };
 
-struct MenuItemSpec {
+struct MenuEntry {
   std::string_view name;     // MnLoad, Mn100, N1, ...
   std::string_view caption;  // "-" for a separator; "&" marks the accelerator letter
   int level;                 // 0: a title in the menu bar; 1: an item of the title above it
@@ -34,13 +34,13 @@ struct MenuItemSpec {
 };
 
 // The menu bar, titles followed by their items, in order.
-std::span<const MenuItemSpec> MainMenuItems();
+std::span<const MenuEntry> MainMenuItems();
 
 // The item of that name; nullptr when there is none.
-const MenuItemSpec* FindMenuItem(std::string_view name);
+const MenuEntry* FindMenuItem(std::string_view name);
 
 // The WM_COMMAND identifier of each item: its position in the table after this base.
 inline constexpr unsigned kFirstMenuCommandId = 100;
-unsigned MenuCommandId(const MenuItemSpec& item);
+unsigned MenuCommandId(const MenuEntry& item);
 
 }  // namespace qelva::shell

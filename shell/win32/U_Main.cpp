@@ -367,7 +367,7 @@ void TMainForm::OnScroll(int bar, WPARAM wParam) {
 }
 
 void TMainForm::OnCommand(UINT id) {
-  const shell::MenuItemSpec* item = menu_.ItemOfCommand(id);
+  const shell::MenuEntry* item = menu_.ItemOfCommand(id);
   if (!item) return;
   using C = shell::MenuCommand;
   switch (item->command) {
@@ -391,7 +391,7 @@ void TMainForm::MnLoadClick() {
   }
 }
 
-void TMainForm::MnZoomClick(const shell::MenuItemSpec& sender) {
+void TMainForm::MnZoomClick(const shell::MenuEntry& sender) {
   menu_.UncheckAllUnder("MnDisplay");
   menu_.Check(sender.name, true);
   state_.ZoomFactor = sender.tag;

@@ -67,7 +67,7 @@ class TMainForm final : public Window {
   void OnScroll(int bar, WPARAM wParam);
   void OnCommand(UINT id);
   void MnLoadClick();
-  void MnZoomClick(const shell::MenuItemSpec& sender);
+  void MnZoomClick(const shell::MenuEntry& sender);
   void MnTopicClick();
   void MnExitClick();
   void MnAllQuitClick();

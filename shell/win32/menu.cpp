@@ -8,7 +8,7 @@ MenuBar::MenuBar() : bar_(CreateMenu()) {
   const auto items = shell::MainMenuItems();
   HMENU popup = nullptr;
   UINT titlePosition = 0, itemPosition = 0;
-  for (const shell::MenuItemSpec& item : items) {
+  for (const shell::MenuEntry& item : items) {
     const UINT id = shell::MenuCommandId(item);
     if (item.level == 0) {
       popup = CreatePopupMenu();
@@ -39,16 +39,16 @@ HMENU MenuBar::TakeHandle() {
   return bar_;
 }
 
-const shell::MenuItemSpec* MenuBar::ItemOfCommand(UINT id) const {
+const shell::MenuEntry* MenuBar::ItemOfCommand(UINT id) const {
   for (const Placed& p : placed_) {
-    if (p.id == id && p.spec->level == 1) return p.spec;
+    if (p.id == id && p.entry->level == 1) return p.entry;
   }
   return nullptr;
 }
 
 const MenuBar::Placed* MenuBar::Find(std::string_view name) const {
   for (const Placed& p : placed_) {
-    if (p.spec->name == name) return &p;
+    if (p.entry->name == name) return &p;
   }
   return nullptr;
 }
@@ -70,7 +70,7 @@ void MenuBar::UncheckAllUnder(std::string_view title) {
   if (!t) return;
   HMENU popup = GetSubMenu(t->parent, static_cast<int>(t->position));
   for (const Placed& p : placed_) {
-    if (p.parent == popup && p.spec->caption != "-") {
+    if (p.parent == popup && p.entry->caption != "-") {
       CheckMenuItem(popup, p.position, MF_BYPOSITION | MF_UNCHECKED);
     }
   }

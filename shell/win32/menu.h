@@ -21,7 +21,7 @@ class MenuBar {
   HMENU TakeHandle();
 
   // The table entry behind a WM_COMMAND identifier; nullptr for any other identifier.
-  const shell::MenuItemSpec* ItemOfCommand(UINT id) const;
+  const shell::MenuEntry* ItemOfCommand(UINT id) const;
 
   // Enables an item or a title of the bar; a disabled title cannot be opened.
   void Enable(std::string_view name, bool enabled);
@@ -32,7 +32,7 @@ class MenuBar {
 
  private:
   struct Placed {
-    const shell::MenuItemSpec* spec;
+    const shell::MenuEntry* entry;
     HMENU parent;  // the bar for a title, its popup for an item
     UINT position;
     UINT id;

@@ -78,6 +78,20 @@ class Scrolling : public ViewerTest {
 
   int PictureHeight() const { return background_.image.Height() * kZoom; }
   int PictureWidth() const { return background_.image.Width() * kZoom; }
+  // The picture's bottom-right corner lies at the client area's, and the screen shows it.
+  void ExpectScrolledToTheEnds(const SIZE& client) {
+    WaitUntil(
+        [&] {
+          const RECT r = PictureRect(main_);
+          return r.bottom == client.cy && r.right == client.cx;
+        },
+        3s);
+    const RECT r = PictureRect(main_);
+    EXPECT_EQ(r.right, client.cx) << "the last picture column is not at the client's right edge";
+    EXPECT_EQ(r.bottom, client.cy) << "the last picture row is not at the client's bottom edge";
+    EXPECT_TRUE(ShowsPictureAt(main_, background_.image, kZoom));
+  }
+
   SIZE ClientSize() const {
     RECT c{};
     GetClientRect(main_, &c);
@@ -154,11 +168,7 @@ TEST_F(Scrolling, ThumbPositionRequestsFromAnotherProgramScrollToTheEnds) {
   const SIZE client = ClientSize();
   Scroll(WM_VSCROLL, SB_THUMBPOSITION, static_cast<WORD>(PictureHeight() - client.cy));
   Scroll(WM_HSCROLL, SB_THUMBPOSITION, static_cast<WORD>(PictureWidth() - client.cx));
-  WaitUntil([&] { return PictureRect(main_).bottom == client.cy; }, 3s);
-  const RECT r = PictureRect(main_);
-  EXPECT_EQ(r.right, client.cx) << "the last picture column is not at the client's right edge";
-  EXPECT_EQ(r.bottom, client.cy) << "the last picture row is not at the client's bottom edge";
-  EXPECT_TRUE(ShowsPictureAt(main_, background_.image, kZoom));
+  ExpectScrolledToTheEnds(client);
 }
 
 TEST_F(Scrolling, DraggingTheThumbsToTheEndsShowsThePicturesBottomRightCorner) {
@@ -173,13 +183,7 @@ TEST_F(Scrolling, DraggingTheThumbsToTheEndsShowsThePicturesBottomRightCorner) {
   ASSERT_EQ(DragWithLeftButton({client.left + cxArrow + 6, barY}, {client.right + 50, barY}).status,
             0);
 
-  WaitUntil(
-      [&] { return PictureRect(main_).bottom == size.cy && PictureRect(main_).right == size.cx; },
-      3s);
-  const RECT r = PictureRect(main_);
-  EXPECT_EQ(r.right, size.cx) << "the last picture column is not at the client's right edge";
-  EXPECT_EQ(r.bottom, size.cy) << "the last picture row is not at the client's bottom edge";
-  EXPECT_TRUE(ShowsPictureAt(main_, background_.image, kZoom));
+  ExpectScrolledToTheEnds(size);
 }
 
 TEST_F(Scrolling, ClickingTheScrollBarsArrowsAndTroughScrollsThePicture) {

@@ -27,16 +27,6 @@ class RecordingConsole final : public Console {
   std::vector<std::string> out, err;
 };
 
-// A palette whose word i is i (so entry i is some colour), then 112 x 112 pixels of `fill`.
-Bytes ItemFile(uint8_t fill) {
-  Bytes file(512 + 112 * 112, fill);
-  for (unsigned i = 0; i < 256; ++i) {
-    file[2 * i] = static_cast<uint8_t>(i >> 8);
-    file[2 * i + 1] = static_cast<uint8_t>(i);
-  }
-  return file;
-}
-
 // The bromide archive with all 13 records; record n's pixels are all n.
 Bytes BromideArchive() {
   Bytes file(16384 + 13 * 36864, 0);
@@ -60,7 +50,7 @@ Outcome Convert(std::vector<std::string> args) {
 
 TEST(Converter, AFolderIsConvertedFileByFileAndNonPicturesArePassedOverQuietly) {
   TempDir in, out;
-  test::WriteBytes(in.File("Item01.bin"), ItemFile(7));
+  test::WriteBytes(in.File("Item01.bin"), test::ItemPictureFile(7));
   test::WriteBytes(in.File("readme.txt"), {'h', 'i'});
   test::WriteBytes(in.File("eye2.bin"), Bytes(100, 0));       // no family
   test::WriteBytes(in.File("xx_cg.bin"), Bytes(100, 0));      // no such archive group
@@ -78,7 +68,7 @@ TEST(Converter, AFolderIsConvertedFileByFileAndNonPicturesArePassedOverQuietly) 
 TEST(Converter, NamedInputsThatFailAreReportedOneLineEachAndTheRestStillConverted) {
   TempDir in, out;
   test::WriteBytes(in.File("eye2.bin"), Bytes(100, 0));
-  test::WriteBytes(in.File("Item01.bin"), ItemFile(1));
+  test::WriteBytes(in.File("Item01.bin"), test::ItemPictureFile(1));
   test::WriteBytes(in.File("Kabe01.bin"), Bytes(600, 0));  // ends inside its tile map
 
   const Outcome run = Convert({"-o", out.path(), in.File("notes.txt"), in.File("eye2.bin"),
@@ -111,7 +101,7 @@ TEST(Converter, EveryEntryOfAnArchiveBecomesAFileNamedAfterItsNumber) {
 
 TEST(Converter, GifTypesWriteEveryPictureAndEntryAsGif) {
   TempDir in;
-  test::WriteBytes(in.File("Item01.bin"), ItemFile(7));
+  test::WriteBytes(in.File("Item01.bin"), test::ItemPictureFile(7));
   test::WriteBytes(in.File("omall.dat"), BromideArchive());
   struct Case {
     const char* type;
@@ -207,7 +197,7 @@ TEST(Converter, EntryNumbersAtTheTopOfTheRangeAreRefusedOnceForEveryArchiveKind)
 TEST(Converter, ListingPrintsEachPictureWithItsSizeAndTitleAndWritesNothing) {
   TempDir in;
   test::WriteBytes(in.File("omall.dat"), BromideArchive());
-  test::WriteBytes(in.File("item01.bin"), ItemFile(0));
+  test::WriteBytes(in.File("item01.bin"), test::ItemPictureFile(0));
   const Outcome run = Convert({"-l", "-e", "9", in.path()});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.console.out,
@@ -228,8 +218,8 @@ TEST(Converter, AFailedInputLeavesAnEarlierOutputOfTheSameNameUntouched) {
 
 TEST(Converter, TwoInputsWithTheSameOutputNameDoNotOverwriteEachOther) {
   TempDir a, b, out;
-  test::WriteBytes(a.File("item01.bin"), ItemFile(1));
-  test::WriteBytes(b.File("item01.bin"), ItemFile(2));
+  test::WriteBytes(a.File("item01.bin"), test::ItemPictureFile(1));
+  test::WriteBytes(b.File("item01.bin"), test::ItemPictureFile(2));
   const Outcome run = Convert({"-o", out.path(), a.File("item01.bin"), b.File("item01.bin")});
   EXPECT_EQ(run.status, 1);
   ASSERT_EQ(run.console.err.size(), 1u);
@@ -239,7 +229,7 @@ TEST(Converter, TwoInputsWithTheSameOutputNameDoNotOverwriteEachOther) {
 
 TEST(Converter, TheOutputFolderIsCreatedWhenMissing) {
   TempDir in, out;
-  test::WriteBytes(in.File("item01.bin"), ItemFile(3));
+  test::WriteBytes(in.File("item01.bin"), test::ItemPictureFile(3));
   const std::string nested = out.File("a");
   const Outcome run = Convert({"-o", nested + "/b", in.File("item01.bin")});
   EXPECT_EQ(run.status, 0);
@@ -249,7 +239,7 @@ TEST(Converter, TheOutputFolderIsCreatedWhenMissing) {
 // On Windows "/" also separates folders; the game name must still be found after it.
 TEST(Converter, APathWrittenWithSlashesNamesTheSameGameFile) {
   TempDir in, out;
-  test::WriteBytes(in.File("Item01.bin"), ItemFile(5));
+  test::WriteBytes(in.File("Item01.bin"), test::ItemPictureFile(5));
   const Outcome run = Convert({"-o", out.path(), in.path() + "/Item01.bin"});
   EXPECT_EQ(run.status, 0) << (run.console.err.empty() ? "" : run.console.err[0]);
   EXPECT_EQ(out.Names(), std::vector<std::string>{"Item01.bmp"});

@@ -27,16 +27,6 @@ class RecordingStarter final : public InstanceStarter {
   std::vector<std::string> lines;
 };
 
-// An item picture: 512 bytes of palette, then 112 x 112 pixels of `fill`.
-Bytes ItemFile(uint8_t fill) {
-  Bytes file(512 + 112 * 112, fill);
-  for (unsigned i = 0; i < 256; ++i) {
-    file[2 * i] = static_cast<uint8_t>(i >> 3);
-    file[2 * i + 1] = static_cast<uint8_t>(i);
-  }
-  return file;
-}
-
 // A drop handle as the shell gives one: DROPFILES, then the wide names, each ended by a zero,
 // and a final zero. The handler frees it with DragFinish.
 HDROP MakeDrop(const std::vector<std::string>& paths) {
@@ -116,7 +106,7 @@ TEST(MainFormDrop, EveryDroppedNameArrivesWholeTheFirstOpensHereAndTheOthersGoOn
   test::MakeFolder(longFolder);
   const std::string first = longFolder + "\\Item01.bin";
   ASSERT_EQ(first.size(), 258u);
-  test::WriteBytes(first, ItemFile(7));
+  test::WriteBytes(first, test::ItemPictureFile(7));
   const std::string second = folder.File("Item02.bin");
   const std::string third = folder.File("blank name.bin");
 

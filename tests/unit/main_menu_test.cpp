@@ -12,10 +12,10 @@ namespace qelva::shell {
 namespace {
 
 // The items under a title, in order.
-std::vector<const MenuItemSpec*> ItemsUnder(std::string_view title) {
-  std::vector<const MenuItemSpec*> items;
+std::vector<const MenuEntry*> ItemsUnder(std::string_view title) {
+  std::vector<const MenuEntry*> items;
   bool inside = false;
-  for (const MenuItemSpec& item : MainMenuItems()) {
+  for (const MenuEntry& item : MainMenuItems()) {
     if (item.level == 0) inside = item.name == title;
     else if (inside) items.push_back(&item);
   }
@@ -24,13 +24,13 @@ std::vector<const MenuItemSpec*> ItemsUnder(std::string_view title) {
 
 TEST(MainMenu, OnlyFileAndHelpCanBeOpenedBeforeAPictureIsShown) {
   std::vector<std::string> enabledTitles;
-  for (const MenuItemSpec& item : MainMenuItems()) {
+  for (const MenuEntry& item : MainMenuItems()) {
     if (item.level == 0 && item.enabled) enabledTitles.emplace_back(item.caption);
   }
   EXPECT_EQ(enabledTitles, (std::vector<std::string>{"ﾌｧｲﾙ(&F)", "ﾍﾙﾌﾟ(&H)"}));
   // Inside File, only the commands that need no picture are enabled at start.
   std::vector<std::string> disabled;
-  for (const MenuItemSpec* item : ItemsUnder("MnFile")) {
+  for (const MenuEntry* item : ItemsUnder("MnFile")) {
     if (!item->enabled) disabled.emplace_back(item->name);
   }
   EXPECT_EQ(disabled, (std::vector<std::string>{"MnAddLoad", "MnSave"}));
@@ -46,7 +46,7 @@ TEST(MainMenu, TheViewMenuHoldsTheFourZoomFactorsWithOneHundredPercentChecked) {
     EXPECT_EQ(zoom[i]->checked, i == 0);
   }
   int checkedAnywhere = 0;
-  for (const MenuItemSpec& item : MainMenuItems()) checkedAnywhere += item.checked ? 1 : 0;
+  for (const MenuEntry& item : MainMenuItems()) checkedAnywhere += item.checked ? 1 : 0;
   EXPECT_EQ(checkedAnywhere, 1);
 }
 
@@ -54,7 +54,7 @@ TEST(MainMenu, CaptionsCarryTheirAcceleratorsAndSaveAsEndsInFourDots) {
   EXPECT_EQ(FindMenuItem("MnSave")->caption, "名前を付けて保存(&A)....");
   EXPECT_EQ(FindMenuItem("MnLoad")->caption, "開く(&O)...");
   EXPECT_EQ(FindMenuItem("MnAllQuit")->caption, "全終了(&Q)");
-  for (const MenuItemSpec& item : MainMenuItems()) {
+  for (const MenuEntry& item : MainMenuItems()) {
     // Every title and every command item names its accelerator letter, except the zoom items.
     if (item.caption == "-" || item.command == MenuCommand::kZoom) continue;
     EXPECT_NE(item.caption.find("(&"), std::string_view::npos) << item.name;
@@ -64,7 +64,7 @@ TEST(MainMenu, CaptionsCarryTheirAcceleratorsAndSaveAsEndsInFourDots) {
 
 TEST(MainMenu, EveryItemHasItsOwnCommandIdentifierAndACommandTitleHasNone) {
   std::set<unsigned> ids;
-  for (const MenuItemSpec& item : MainMenuItems()) {
+  for (const MenuEntry& item : MainMenuItems()) {
     EXPECT_TRUE(ids.insert(MenuCommandId(item)).second) << item.name;
     if (item.level == 0 || item.caption == "-") EXPECT_EQ(item.command, MenuCommand::kNone);
     else EXPECT_NE(item.command, MenuCommand::kNone) << item.name;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <ostream>
 
 #include "common/byte_order.h"
 #include "common/dib_image.h"
@@ -31,6 +32,9 @@ struct WordCase {
   uint8_t high, low;
   std::array<uint8_t, 4> bgr0;  // blue, green, red, reserved
 };
+
+// Test listings name each case by what it shows.
+void PrintTo(const WordCase& c, std::ostream* os) { *os << c.what; }
 
 class PaletteWord : public ::testing::TestWithParam<WordCase> {};
 

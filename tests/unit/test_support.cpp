@@ -107,6 +107,15 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
   return out;
 }
 
+Bytes ItemPictureFile(uint8_t fill) {
+  Bytes file(512 + 112 * 112, fill);
+  for (unsigned i = 0; i < 256; ++i) {
+    file[2 * i] = static_cast<uint8_t>(i >> 8);
+    file[2 * i + 1] = static_cast<uint8_t>(i);
+  }
+  return file;
+}
+
 Bytes PackRows(const std::vector<Bytes>& rowsTopFirst, int32_t width, uint16_t bitCount) {
   const size_t stride = static_cast<size_t>(DibRowStride(width, bitCount));
   Bytes bits(stride * rowsTopFirst.size(), 0);

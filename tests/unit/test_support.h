@@ -51,6 +51,10 @@ Bytes Le32(uint32_t v);
 // Concatenates byte runs: Cat({Le16(1), {0, 0}, ...}).
 Bytes Cat(std::initializer_list<Bytes> parts);
 
+// A whole item picture file: a stored palette whose word i is i (so entry i is some colour),
+// then 112 x 112 pixels of `fill`.
+Bytes ItemPictureFile(uint8_t fill);
+
 // Packs rows of colour indices, top row first, into a stored pixel block: bottom row first,
 // 1, 4 or 8 bits per pixel (high bits first), each row padded with zeros to 4 bytes.
 Bytes PackRows(const std::vector<Bytes>& rowsTopFirst, int32_t width, uint16_t bitCount);
