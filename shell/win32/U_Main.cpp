@@ -213,10 +213,10 @@ void TMainForm::ShowPicture(const DibImage& image) {
       int64_t{height} * zoom > INT32_MAX) {
     throw OutOfMemoryError();
   }
-  const DeviceBitmap picture = DibToBitmap(image);
+  DeviceBitmap picture = DibToBitmap(image);
   Bitmap shown = Enlarge(picture, width, height, zoom);
-  Palette palette = PaletteOfDib(image);
-  MainImg.SetPicture(std::move(shown), std::move(palette), width * zoom, height * zoom);
+  // The enlarged bitmap goes to MainImg with the picture's palette; the unenlarged one is freed.
+  MainImg.SetPicture(std::move(shown), std::move(picture.palette), width * zoom, height * zoom);
   {
     WindowDc canvas(MainImg.hwnd());
     PaletteSelection realized(canvas.get(), MainImg.PaletteHandle());
