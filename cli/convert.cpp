@@ -14,9 +14,7 @@
 #include "decode/archive.h"
 #include "decode/archive_titles.h"
 #include "decode/format.h"
-#include "export/bmp.h"
-#include "export/gif.h"
-#include "export/rle.h"
+#include "export/picture_file.h"
 
 namespace qelva::cli {
 namespace fs = std::filesystem;
@@ -198,7 +196,7 @@ class Converter {
       console_.Out(line);
       return;
     }
-    const std::string target = OutputPath(baseName + std::string(OutputExtension(options_.type)));
+    const std::string target = OutputPath(baseName + std::string(FileExtensionOf(options_.type)));
     if (!written_names_.insert(CollisionKey(target)).second) {
       Fail(path, FillMessage(kMsgAlreadyWritten, target));
       return;
@@ -208,20 +206,9 @@ class Converter {
   }
 
   void Write(const std::string& target, DibImage& image) {
-    if (const auto gif = GifTypeOf(options_.type)) {
-      if (!WriteGif(target, gif->interlaced, gif->transparentIndex, image)) {
-        throw PictureError(std::string(kMsgFullColourGif));
-      }
-      return;
+    if (!WritePictureFile(target, options_.type, image)) {
+      throw PictureError(std::string(kMsgFullColourGif));
     }
-    if (options_.type == OutputType::kRle) {
-      DibImage encoded;
-      if (EncodeRle8(image, encoded)) {
-        WriteBitmapFile(target, encoded);
-        return;
-      }
-    }
-    WriteBitmapFile(target, image);
   }
 
   std::string OutputBaseName(const GameName& name) const {

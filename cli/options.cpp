@@ -57,20 +57,6 @@ std::optional<OutputType> ParseOutputType(std::string_view text) {
   return std::nullopt;
 }
 
-std::optional<GifType> GifTypeOf(OutputType type) {
-  switch (type) {
-    case OutputType::kBmp:
-    case OutputType::kRle: return std::nullopt;
-    case OutputType::kGif: return GifType{false, -1};
-    case OutputType::kGifInterlaced: return GifType{true, -1};
-    case OutputType::kGifTransparent: return GifType{false, 0};
-    case OutputType::kGifTransparentInterlaced: return GifType{true, 0};
-  }
-  return std::nullopt;
-}
-
-std::string_view OutputExtension(OutputType type) { return GifTypeOf(type) ? ".gif" : ".bmp"; }
-
 Options ParseOptions(std::span<const std::string> args) {
   Options options;
   bool onlyPaths = false;

@@ -9,25 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "export/picture_file.h"
+
 namespace qelva::cli {
 
 // The viewer's save types, in the order of its Save dialog.
-enum class OutputType {
-  kBmp,                       // Windows bitmap, uncompressed
-  kRle,                       // Windows bitmap, RLE8/RLE4 where the bit count allows
-  kGif,                       // GIF87a
-  kGifInterlaced,             // GIF87a, interlaced
-  kGifTransparent,            // GIF89a, colour index 0 transparent
-  kGifTransparentInterlaced,  // GIF89a, colour index 0 transparent, interlaced
-};
-
-// How a GIF type is written: the arguments of WriteGif.
-struct GifType {
-  bool interlaced;
-  int16_t transparentIndex;  // -1: none
-};
-// The GIF arguments of a type, or nothing for the bitmap types.
-std::optional<GifType> GifTypeOf(OutputType type);
+using OutputType = PictureFileType;
 
 struct Options {
   OutputType type = OutputType::kBmp;
@@ -51,9 +38,6 @@ Options ParseOptions(std::span<const std::string> args);
 
 // The type named by a -t value: its name, or its number 1 up in the Save dialog's order.
 std::optional<OutputType> ParseOutputType(std::string_view text);
-// The extension of a type's files, with the dot.
-std::string_view OutputExtension(OutputType type);
-
 std::string_view UsageText();
 
 }  // namespace qelva::cli

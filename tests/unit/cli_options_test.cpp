@@ -57,15 +57,15 @@ TEST(ConverterOptions, GifTypesAreTheSaveDialogsFourGifWritersAndWriteGifFiles) 
                        Case{"6", true, 0}}) {
     const auto type = ParseOutputType(c.name);
     ASSERT_TRUE(type.has_value()) << c.name;
-    const auto gif = GifTypeOf(*type);
+    const auto gif = GifArgumentsOf(*type);
     ASSERT_TRUE(gif.has_value()) << c.name;
     EXPECT_EQ(gif->interlaced, c.interlaced) << c.name;
     EXPECT_EQ(gif->transparentIndex, c.transparent) << c.name;
-    EXPECT_EQ(OutputExtension(*type), ".gif") << c.name;
+    EXPECT_EQ(FileExtensionOf(*type), ".gif") << c.name;
   }
   for (OutputType bitmap : {OutputType::kBmp, OutputType::kRle}) {
-    EXPECT_FALSE(GifTypeOf(bitmap).has_value());
-    EXPECT_EQ(OutputExtension(bitmap), ".bmp");
+    EXPECT_FALSE(GifArgumentsOf(bitmap).has_value());
+    EXPECT_EQ(FileExtensionOf(bitmap), ".bmp");
   }
 }
 

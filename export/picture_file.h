@@ -1,0 +1,40 @@
+// The six picture file types both programs write, in the order of the viewer's Save dialog, and
+// the one place that picks the writer and its arguments for each.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace qelva {
+
+struct DibImage;
+
+enum class PictureFileType {
+  kBmp,                       // Windows bitmap, uncompressed
+  kRle,                       // Windows bitmap, RLE8/RLE4 where the bit count allows
+  kGif,                       // GIF87a
+  kGifInterlaced,             // GIF87a, interlaced
+  kGifTransparent,            // GIF89a, colour index 0 transparent
+  kGifTransparentInterlaced,  // GIF89a, colour index 0 transparent, interlaced
+};
+inline constexpr int kPictureFileTypeCount = 6;
+
+// How a GIF type is written: the arguments of WriteGif.
+struct GifArguments {
+  bool interlaced;
+  int16_t transparentIndex;  // -1: none
+};
+// The GIF arguments of a type, or nothing for the bitmap types.
+std::optional<GifArguments> GifArgumentsOf(PictureFileType type);
+// The extension of a type's files, with the dot: ".bmp" or ".gif".
+std::string_view FileExtensionOf(PictureFileType type);
+
+// Writes the picture as a file of the type, whole or not at all. The RLE type writes a picture
+// it cannot compress (neither 4 nor 8 bits per pixel) uncompressed. Returns false, writing
+// nothing, for a GIF type and a picture of more than 8 bits per pixel; the writers' failures
+// are raised as they are.
+bool WritePictureFile(const std::string& fileName, PictureFileType type, DibImage& image);
+
+}  // namespace qelva
