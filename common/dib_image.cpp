@@ -23,6 +23,9 @@ void DibImage::SetWidth(int32_t width) {
 void DibImage::SetHeight(int32_t height) {
   WriteLe32(&info[dib_field::kHeight], static_cast<uint32_t>(height));
 }
+void DibImage::SetBitCount(uint16_t bitCount) {
+  WriteLe16(&info[dib_field::kBitCount], bitCount);
+}
 void DibImage::SetCompression(uint32_t compression) {
   WriteLe32(&info[dib_field::kCompression], compression);
 }

@@ -57,6 +57,7 @@ struct DibImage {
   uint32_t ImageSize() const;
   void SetWidth(int32_t width);
   void SetHeight(int32_t height);
+  void SetBitCount(uint16_t bitCount);
   void SetCompression(uint32_t compression);
   void SetImageSize(uint32_t size);
 

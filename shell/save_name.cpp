@@ -10,6 +10,35 @@ std::string SaveNameOf(std::string_view path, PathSyntax syntax) {
   return NameWithoutExtension(FileNamePart(path, syntax), syntax);
 }
 
+std::optional<PictureFileType> SaveTypeOfFilter(int filterIndex) {
+  if (filterIndex < 1 || filterIndex > kPictureFileTypeCount) return std::nullopt;
+  return static_cast<PictureFileType>(filterIndex - 1);
+}
+
+std::string ReplaceExtension(std::string_view path, std::string_view extension,
+                             PathSyntax syntax) {
+  // The last dot after the last separator, scanned by whole characters so that no trail byte
+  // is taken for either.
+  size_t dot = std::string_view::npos;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const auto b = static_cast<uint8_t>(path[i]);
+    if (syntax.IsSeparator(b)) {
+      dot = std::string_view::npos;
+    } else if (b == '.') {
+      dot = i;
+    } else if (syntax.IsLeadByte(b)) {
+      ++i;
+    }
+  }
+  std::string replaced(path.substr(0, dot));
+  replaced.append(extension);
+  return replaced;
+}
+
+std::string OverwriteQuestion(std::string_view path, PathSyntax syntax) {
+  return FileNamePart(path, syntax) + "は存在します\r\n上書きしますか？";
+}
+
 std::string HelpFilePath(std::string_view programPath, std::string_view helpFileName,
                          PathSyntax syntax) {
   const bool windows = syntax.separators == PathSeparators::kWindows;

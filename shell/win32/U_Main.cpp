@@ -7,13 +7,17 @@
 
 #include "common/errors.h"
 #include "common/path_text.h"
+#include "export/picture_file.h"
 #include "shell/caption.h"
+#include "shell/clipboard_dib.h"
 #include "shell/command_line.h"
 #include "shell/fit_window.h"
+#include "shell/overlay.h"
 #include "shell/palette_from_dib.h"
 #include "shell/save_name.h"
 #include "shell/win32/U_about.h"
 #include "shell/win32/U_arc.h"
+#include "shell/win32/clipboard.h"
 #include "shell/win32/file_dialogs.h"
 #include "shell/win32/processes.h"
 #include "shell/win32/resource_ids.h"
@@ -138,6 +142,9 @@ TMainForm::TMainForm(InstanceStarter& starter)
          ScaleFrom(kDesignHeight, kDesignDpi, dpi), nullptr, menu_.TakeHandle());
   MainImg.CreateIn(hwnd(), kImageDesignWidth, kImageDesignHeight);
   MainImg.onClick = [this] { SetShape(); };
+  Shape.CreateIn(hwnd(), MainImg);
+  Shape.onMouseDown = [this](bool left, int x, int y) { ShapeMouseDown(left, x, y); };
+  Shape.onMouseMove = [this](bool left, int x, int y) { ShapeMouseMove(left, x, y); };
   FormCreate();
 }
 
@@ -183,8 +190,8 @@ void TMainForm::OpenPicture(std::string path) {
   // Windows takes "/" for "\" in paths, but names are found after the last "\" or ":" alone; a
   // path typed with slashes on the command line is spelt with backslashes before it is used.
   std::replace(path.begin(), path.end(), '/', '\\');
-  // A waiting overlay is discarded by the next picture (the overlay rectangle comes with the
-  // clipboard and overlay commands; until then PendingImage is only the loading slot).
+  // A waiting overlay is discarded by the next picture.
+  if (Shape.Visible()) DiscardOverlay();
   state_.PendingImage.Reset();
   if (!LoadGamePicture(*host_, path, state_.EntryIndex, state_.PendingImage)) return;
   const std::string previousName = std::exchange(state_.PictureName,
@@ -335,6 +342,8 @@ void TMainForm::ScrollTo(int x, int y) {
   scrollX_ = x;
   scrollY_ = y;
   SetWindowPos(MainImg.hwnd(), nullptr, -x, -y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The overlay rectangle stands on the picture, not on the client area.
+  Shape.FollowPicture({-x, -y});
 }
 
 void TMainForm::OnScroll(int bar, WPARAM wParam) {
@@ -372,6 +381,10 @@ void TMainForm::OnCommand(UINT id) {
   using C = shell::MenuCommand;
   switch (item->command) {
     case C::kLoad: MnLoadClick(); break;
+    case C::kAddLoad: MnAddLoadClick(); break;
+    case C::kSave: MnSaveClick(); break;
+    case C::kCopy: MnCopyClick(); break;
+    case C::kPaste: MnPasteClick(); break;
     case C::kZoom: MnZoomClick(*item); break;
     case C::kExit: MnExitClick(); break;
     case C::kAllQuit: MnAllQuitClick(); break;
@@ -394,8 +407,96 @@ void TMainForm::MnLoadClick() {
 void TMainForm::MnZoomClick(const shell::MenuEntry& sender) {
   menu_.UncheckAllUnder("MnDisplay");
   menu_.Check(sender.name, true);
+  const int32_t oldZoom = state_.ZoomFactor;
   state_.ZoomFactor = sender.tag;
   if (!state_.CurrentImage.Empty()) ShowPicture(state_.CurrentImage);
+  if (Shape.Visible()) {
+    Shape.SetBounds(shell::RescaleShape(Shape.Bounds(), oldZoom, state_.ZoomFactor,
+                                        state_.PendingImage.Width(),
+                                        state_.PendingImage.Height()));
+  }
+}
+
+void TMainForm::MnAddLoadClick() {
+  const std::vector<std::string> paths = RunOpenDialog(hwnd());
+  if (paths.empty()) return;
+  if (Shape.Visible()) DiscardOverlay();
+  // Only the first chosen file is laid over the picture.
+  std::string path = paths[0];
+  std::replace(path.begin(), path.end(), '/', '\\');
+  if (LoadGamePicture(*host_, path, state_.EntryIndex, state_.PendingImage)) {
+    ShowPendingShape();
+  } else {
+    state_.PendingImage.Reset();
+  }
+}
+
+void TMainForm::MnSaveClick() {
+  if (state_.CurrentImage.Empty()) return;
+  std::string name = saveName_;
+  int filterIndex = saveFilterIndex_;
+  if (!RunSaveDialog(hwnd(), name, filterIndex)) return;
+  saveFilterIndex_ = filterIndex;
+  const PictureFileType type = shell::SaveTypeOfFilter(filterIndex).value_or(PictureFileType::kBmp);
+  // The type decides the extension: pic.gif saved as a bitmap is pic.bmp.
+  name = shell::ReplaceExtension(name, FileExtensionOf(type), kViewerPaths);
+  saveName_ = name;
+  const DWORD attributes = GetFileAttributesW(W(name).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    MessageBeep(0xFFFFFFFF);
+    if (!ShowWarningBox(hwnd(), shell::OverwriteQuestion(name, kViewerPaths), true)) return;
+  }
+  const BusyScope busy;
+  // A GIF holds at most 256 colours: the writer refuses a full-colour picture before it
+  // creates anything.
+  if (!WritePictureFile(name, type, state_.CurrentImage)) {
+    MessageBeep(MB_ICONEXCLAMATION);
+    ShowWarningBox(hwnd(), shell::kFullColourGifRefusal, false);
+  }
+}
+
+void TMainForm::MnCopyClick() {
+  if (state_.CurrentImage.Empty()) return;
+  const BusyScope busy;
+  // When the clipboard cannot be had, the command does nothing.
+  PutDibOnClipboard(hwnd(), shell::PackedDibOf(state_.CurrentImage));
+}
+
+void TMainForm::MnPasteClick() {
+  if (state_.CurrentImage.Empty()) return;
+  const BusyScope busy;
+  const auto block = DibBlockOnClipboard(hwnd());
+  if (!block) return;  // the DIB has gone from the clipboard meanwhile
+  std::optional<DibImage> pasted = shell::DibFromClipboard(*block);
+  if (!pasted) return;  // a picture the viewer does not read: nothing happens
+  state_.PendingImage = std::move(*pasted);
+  ShowPendingShape();
+}
+
+void TMainForm::MenuActivated() { menu_.Enable("MnPaste", ClipboardHasDib()); }
+
+void TMainForm::ShowPendingShape() {
+  Shape.SetBounds(shell::ShapeAtOrigin(state_.PendingImage.Width(),
+                                       state_.PendingImage.Height(), state_.ZoomFactor));
+  Shape.Show();
+}
+
+void TMainForm::DiscardOverlay() {
+  Shape.Hide();
+  state_.PendingImage.Reset();
+}
+
+void TMainForm::ShapeMouseDown(bool leftHeld, int x, int y) {
+  if (leftHeld) state_.DragOrigin = {x, y};
+}
+
+void TMainForm::ShapeMouseMove(bool leftHeld, int x, int y) {
+  if (!leftHeld || !Shape.Visible()) return;
+  const shell::ShapeBounds moved = shell::DragShape(
+      Shape.Bounds(), x, y, state_.DragOrigin.x, state_.DragOrigin.y,
+      state_.PendingImage.Width(), state_.PendingImage.Height(), state_.ZoomFactor,
+      MainImg.Width(), MainImg.Height());
+  if (moved != Shape.Bounds()) Shape.SetBounds(moved);
 }
 
 void TMainForm::MnTopicClick() { WinHelpW(hwnd(), W(helpFile_).c_str(), HELP_CONTENTS, 0); }
@@ -436,7 +537,24 @@ void TMainForm::DroppedFiles(HDROP drop) {
 }
 
 void TMainForm::SetShape() {
-  // A click on the picture lays a waiting overlay onto it; without one it does nothing.
+  // A click on the picture or the window lays a waiting overlay onto it; without one it does
+  // nothing.
+  if (!Shape.Visible()) return;
+  Shape.Hide();
+  // The pending picture is released whether or not it is laid.
+  const DibImage pending = std::exchange(state_.PendingImage, DibImage());
+  DibImage composed = state_.CurrentImage;
+  {
+    const BusyScope busy;
+    const shell::ShapeBounds& at = Shape.Bounds();
+    if (!shell::ComposeOverlay(composed, pending, shell::PicturePosition(at.left, state_.ZoomFactor),
+                               shell::PicturePosition(at.top, state_.ZoomFactor))) {
+      return;  // not an 8-bit picture: the shown one stays as it was
+    }
+  }
+  // Shown first: should that fail, the window keeps the picture it had.
+  ShowPicture(composed);
+  state_.CurrentImage = std::move(composed);
 }
 
 // Update: whatever needs painting is painted before this returns, the picture included.
@@ -464,8 +582,16 @@ LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_KEYDOWN:
       FormKeyDown(static_cast<WORD>(wParam));
       return 0;
+    case WM_LBUTTONDOWN:
+      pressedOnWindow_ = true;
+      return 0;
     case WM_LBUTTONUP:
-      SetShape();
+      // A click: pressed and released here. The release of a double click that closed a dialog
+      // over the window is none.
+      if (std::exchange(pressedOnWindow_, false)) SetShape();
+      return 0;
+    case WM_INITMENU:
+      MenuActivated();
       return 0;
     case WM_DROPFILES:
       DroppedFiles(reinterpret_cast<HDROP>(wParam));

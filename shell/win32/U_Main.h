@@ -16,6 +16,7 @@
 #include "shell/win32/menu.h"
 #include "shell/win32/picture_control.h"
 #include "shell/win32/processes.h"
+#include "shell/win32/shape_control.h"
 
 namespace qelva::win32 {
 
@@ -49,6 +50,7 @@ class TMainForm final : public Window {
 
   // What the window shows and holds, for the tests of the window layer.
   const ViewerState& State() const { return state_; }
+  const ShapeControl& OverlayShape() const { return Shape; }
 
  protected:
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -67,6 +69,17 @@ class TMainForm final : public Window {
   void OnScroll(int bar, WPARAM wParam);
   void OnCommand(UINT id);
   void MnLoadClick();
+  void MnAddLoadClick();
+  void MnSaveClick();
+  void MnCopyClick();
+  void MnPasteClick();
+  void MenuActivated();
+  void ShapeMouseDown(bool leftHeld, int x, int y);
+  void ShapeMouseMove(bool leftHeld, int x, int y);
+  // Shows the rectangle for a new PendingImage, at the top-left.
+  void ShowPendingShape();
+  // Hides the rectangle and releases PendingImage.
+  void DiscardOverlay();
   void MnZoomClick(const shell::MenuEntry& sender);
   void MnTopicClick();
   void MnExitClick();
@@ -81,14 +94,18 @@ class TMainForm final : public Window {
   ViewerState state_;
   MenuBar menu_;
   PictureControl MainImg;
+  ShapeControl Shape;
   std::unique_ptr<Host> host_;
   TAboutForm* AboutForm = nullptr;
   TArcForm* ArcForm = nullptr;
   uint16_t BroadcastMsg = 0;
   std::string helpFile_;
-  std::string saveName_;  // the Save dialog's preset name
+  // SaveDlg's file name and filter index, kept from one use to the next.
+  std::string saveName_;
+  int saveFilterIndex_ = 1;
   int scrollX_ = 0, scrollY_ = 0;
   bool updatingScrollBars_ = false;
+  bool pressedOnWindow_ = false;
 };
 
 }  // namespace qelva::win32

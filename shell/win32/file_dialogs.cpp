@@ -4,6 +4,7 @@
 
 #include <string_view>
 
+#include "shell/save_name.h"
 #include "shell/win32/framework.h"
 
 namespace qelva::win32 {
@@ -49,6 +50,17 @@ std::vector<std::string> ChosenPaths(const wchar_t* buffer) {
   return paths;
 }
 
+// A filter written with "|" between its parts, as the dialog takes it: NUL between them and
+// two at the end.
+std::wstring DialogFilter(std::string_view barSeparated) {
+  std::wstring text = W(barSeparated);
+  for (wchar_t& c : text) {
+    if (c == L'|') c = L'\0';
+  }
+  text.append(2, L'\0');
+  return text;
+}
+
 }  // namespace
 
 std::vector<std::string> RunOpenDialog(HWND owner) {
@@ -69,6 +81,29 @@ std::vector<std::string> RunOpenDialog(HWND owner) {
   if (!GetOpenFileNameW(&dialog)) return {};
   filterIndex = dialog.nFilterIndex;
   return ChosenPaths(buffer.c_str());
+}
+
+bool RunSaveDialog(HWND owner, std::string& fileName, int& filterIndex) {
+  const std::wstring filters = DialogFilter(shell::kSaveFilter);
+  std::wstring buffer = W(fileName);
+  // Room for a long path; a preset name longer than that is not offered.
+  constexpr size_t kRoom = 32 * 1024;
+  if (buffer.size() >= kRoom) buffer.clear();
+  buffer.resize(kRoom, L'\0');
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filters.c_str();
+  dialog.nFilterIndex = static_cast<DWORD>(filterIndex);
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  // The program's current folder stays where it was started: names given on its command line
+  // and to further windows are read from there.
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+  if (!GetSaveFileNameW(&dialog)) return false;
+  fileName = U8(buffer.c_str());
+  filterIndex = static_cast<int>(dialog.nFilterIndex);
+  return true;
 }
 
 }  // namespace qelva::win32

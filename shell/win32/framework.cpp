@@ -12,6 +12,26 @@ namespace {
 bool g_busy = false;
 
 constexpr std::string_view kMsgCannotCreateWindow = "ｳｨﾝﾄﾞｳを作成できません";
+constexpr std::string_view kWarningCaption = "警告";
+constexpr std::string_view kOkCaption = "OK";
+constexpr std::string_view kCancelCaption = "ｷｬﾝｾﾙ";
+
+// The system's message box names its buttons in the system's language; the warning box names
+// them as the rest of the program does. The hook renames them when the box activates, then
+// removes itself.
+thread_local HHOOK g_buttonHook = nullptr;
+
+LRESULT CALLBACK NameButtons(int code, WPARAM wParam, LPARAM lParam) {
+  const HHOOK hook = g_buttonHook;
+  if (code == HCBT_ACTIVATE) {
+    HWND box = reinterpret_cast<HWND>(wParam);
+    SetDlgItemTextW(box, IDOK, W(kOkCaption).c_str());
+    SetDlgItemTextW(box, IDCANCEL, W(kCancelCaption).c_str());
+    UnhookWindowsHookEx(hook);
+    g_buttonHook = nullptr;
+  }
+  return CallNextHookEx(hook, code, wParam, lParam);
+}
 
 }  // namespace
 
@@ -27,6 +47,18 @@ void ShowErrorBox(HWND owner, std::string_view message) {
 
 void ShowMessageBox(HWND owner, std::string_view text) {
   MessageBoxW(owner, W(text).c_str(), W(shell::kApplicationTitle).c_str(), MB_OK);
+}
+
+bool ShowWarningBox(HWND owner, std::string_view text, bool withCancel) {
+  g_buttonHook = SetWindowsHookExW(WH_CBT, &NameButtons, nullptr, GetCurrentThreadId());
+  const int answer =
+      MessageBoxW(owner, W(text).c_str(), W(kWarningCaption).c_str(),
+                  (withCancel ? MB_OKCANCEL : MB_OK) | MB_ICONWARNING | MB_DEFBUTTON1);
+  if (g_buttonHook) {
+    UnhookWindowsHookEx(g_buttonHook);
+    g_buttonHook = nullptr;
+  }
+  return answer == IDOK;
 }
 
 std::string MessageOfCurrentException() {

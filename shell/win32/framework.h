@@ -21,6 +21,10 @@ void ShowErrorBox(HWND owner, std::string_view message);
 // A plain message box with a fixed text, captioned with the application title.
 void ShowMessageBox(HWND owner, std::string_view text);
 
+// The warning box: caption "警告", the exclamation icon, and the buttons "OK" alone or "OK" and
+// "ｷｬﾝｾﾙ" (OK the default button, Cancel the one Escape presses). True when it was answered OK.
+bool ShowWarningBox(HWND owner, std::string_view text, bool withCancel);
+
 // The message of any exception, as the error box shows it.
 std::string MessageOfCurrentException();
 
@@ -35,6 +39,15 @@ class BusyCursor {
   static bool IsOn();
   // For WM_SETCURSOR over the client area: true when it set the hourglass.
   static bool Apply();
+};
+
+// The hourglass for one scope: on when made, off again on every way out.
+class BusyScope {
+ public:
+  BusyScope() { BusyCursor::Set(true); }
+  ~BusyScope() { BusyCursor::Set(false); }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
 };
 
 // The screen resolution a window is shown at, and design sizes scaled to it.

@@ -36,6 +36,20 @@ void PictureControl::Paint(HDC dc, const RECT& area) {
          area.left, area.top, SRCCOPY);
 }
 
+void PictureControl::PaintPart(HDC dc, int left, int top, int width, int height) const {
+  const RECT all{0, 0, width, height};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_BTNSHADOW));
+  if (!bitmap_) return;
+  RECT part{left, top, left + width, top + height};
+  const RECT picture{0, 0, width_, height_};
+  if (!IntersectRect(&part, &part, &picture)) return;
+  PaletteSelection palette(dc, palette_.get());
+  MemoryDc source(dc);
+  Selection selected(source.get(), bitmap_.get());
+  BitBlt(dc, part.left - left, part.top - top, part.right - part.left, part.bottom - part.top,
+         source.get(), part.left, part.top, SRCCOPY);
+}
+
 LRESULT PictureControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {

@@ -21,6 +21,9 @@ class PictureControl final : public Window {
   int Width() const { return width_; }
   int Height() const { return height_; }
   HPALETTE PaletteHandle() const { return palette_.get(); }
+  // Paints the part of the control at (left, top), width x height, into dc at (0, 0); what lies
+  // outside the picture gets the window's background.
+  void PaintPart(HDC dc, int left, int top, int width, int height) const;
 
   // OnClick: a left-button click on the picture.
   std::function<void()> onClick;
