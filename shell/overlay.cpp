@@ -13,6 +13,13 @@ int32_t Saturate(int64_t value) {
                                                   std::numeric_limits<int32_t>::max()));
 }
 
+// A multiple of grid, kept to the multiples that a 32-bit number holds.
+int32_t SaturateOnGrid(int64_t value, int64_t grid) {
+  const int64_t low = std::numeric_limits<int32_t>::min() / grid * grid;
+  const int64_t high = std::numeric_limits<int32_t>::max() / grid * grid;
+  return static_cast<int32_t>(std::clamp(value, low, high));
+}
+
 // Entries of the colour table the info block holds, at most 256.
 size_t TableEntries(const DibImage& image) {
   return std::min<size_t>((image.info.size() - kDibHeaderSize) / 4, 256);
@@ -117,13 +124,13 @@ ShapeBounds DragShape(const ShapeBounds& shape, int32_t mouseX, int32_t mouseY, 
                       int32_t zoom, int32_t imageWidth, int32_t imageHeight) {
   const int64_t grid = int64_t{kOverlayGrid} * std::max(zoom, 1);
   // C++ division truncates toward zero: anything between -(grid - 1) and grid - 1 gives 0.
-  const int64_t left = (int64_t{mouseX} - originX + shape.left) / grid * grid;
-  const int64_t top = (int64_t{mouseY} - originY + shape.top) / grid * grid;
+  const int64_t left = SaturateOnGrid((int64_t{mouseX} - originX + shape.left) / grid * grid, grid);
+  const int64_t top = SaturateOnGrid((int64_t{mouseY} - originY + shape.top) / grid * grid, grid);
   int64_t width = int64_t{pendingWidth} * zoom;
   int64_t height = int64_t{pendingHeight} * zoom;
   if (left + width > imageWidth) width = imageWidth - left;
   if (top + height > imageHeight) height = imageHeight - top;
-  return {Saturate(left), Saturate(top), Saturate(std::max<int64_t>(width, 0)),
+  return {static_cast<int32_t>(left), static_cast<int32_t>(top), Saturate(std::max<int64_t>(width, 0)),
           Saturate(std::max<int64_t>(height, 0))};
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace qelva::shell {
 namespace {
@@ -60,6 +61,77 @@ TEST(SaveName, HelpFileLiesBesideTheProgram) {
   for (const auto& c : cases) {
     EXPECT_EQ(HelpFilePath(c.program, "Qelvaw_b.hlp", c.syntax), c.help) << c.program;
   }
+}
+
+}  // namespace
+}  // namespace qelva::shell
+
+namespace qelva::shell {
+namespace {
+
+TEST(SaveName, TheTypeReplacesTheExtensionOfTheNameButNotADotInAFolder) {
+  const PathSyntax win{PathSeparators::kWindows, PathCodePage::kUtf8};
+  const PathSyntax sjis{PathSeparators::kWindows, PathCodePage::kShiftJis};
+  // 表 (95 5C) ends in the byte of "\".
+  const std::string hyou = "\x95\x5C";
+  const struct {
+    PathSyntax syntax;
+    std::string path;
+    std::string extension;
+    std::string saved;
+  } cases[] = {
+      {win, "C:\\pics\\pic.gif", ".bmp", "C:\\pics\\pic.bmp"},
+      {win, "C:\\pics\\pic", ".gif", "C:\\pics\\pic.gif"},
+      {win, "a.b\\pic", ".bmp", "a.b\\pic.bmp"},
+      {win, "C:\\x\\archive.tar.gz", ".gif", "C:\\x\\archive.tar.gif"},
+      {win, "C:\\x\\pic.", ".bmp", "C:\\x\\pic.bmp"},
+      {win, "C:pic", ".bmp", "C:pic.bmp"},
+      {win, "d.e:pic", ".bmp", "d.e:pic.bmp"},
+      {win, "C:\\写真.dir\\背景.bin", ".gif", "C:\\写真.dir\\背景.gif"},
+      // In Shift-JIS the "\" byte of 表 is no separator: the dot before it is the extension's.
+      {sjis, "C:\\a.b" + hyou, ".bmp", "C:\\a.bmp"},
+      {sjis, "C:\\" + hyou + "\\pic", ".bmp", "C:\\" + hyou + "\\pic.bmp"},
+      // Read as UTF-8 the same bytes end the folder part.
+      {win, "C:\\a.b" + hyou, ".bmp", "C:\\a.b" + hyou + ".bmp"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReplaceExtension(c.path, c.extension, c.syntax), c.saved) << c.path;
+  }
+}
+
+TEST(SaveName, TheOverwriteQuestionNamesTheFileWithoutItsFolder) {
+  const PathSyntax win{PathSeparators::kWindows, PathCodePage::kUtf8};
+  EXPECT_EQ(OverwriteQuestion("C:\\pics\\ka01.bmp", win), "ka01.bmpは存在します\r\n上書きしますか？");
+  EXPECT_EQ(OverwriteQuestion("ka01.bmp", win), "ka01.bmpは存在します\r\n上書きしますか？");
+  const std::string longName(300, 'n');
+  EXPECT_EQ(OverwriteQuestion("C:\\" + longName, win),
+            std::string(255, 'n') + "は存在します\r\n上書きしますか？");
+}
+
+TEST(SaveName, TheSixFilterEntriesAreTheSixFileTypesInOrder) {
+  // caption | pattern pairs; each pattern's extension is the one its type forces.
+  std::vector<std::string> parts;
+  std::string_view rest = kSaveFilter;
+  for (size_t bar; (bar = rest.find('|')) != std::string_view::npos; rest.remove_prefix(bar + 1)) {
+    parts.emplace_back(rest.substr(0, bar));
+  }
+  parts.emplace_back(rest);
+  ASSERT_EQ(parts.size(), 12u);
+  EXPECT_EQ(parts[8], "透明化GIF(89a, Ni)");
+  for (int index = 1; index <= 6; ++index) {
+    const auto type = SaveTypeOfFilter(index);
+    ASSERT_TRUE(type.has_value()) << index;
+    EXPECT_EQ("*" + std::string(FileExtensionOf(*type)), parts[2 * index - 1]) << index;
+    const auto gif = GifArgumentsOf(*type);
+    EXPECT_EQ(gif.has_value(), index >= 3) << index;
+    if (gif) {
+      EXPECT_EQ(gif->interlaced, index % 2 == 0) << index;
+      EXPECT_EQ(gif->transparentIndex, index >= 5 ? 0 : -1) << index;
+    }
+  }
+  EXPECT_EQ(SaveTypeOfFilter(2), PictureFileType::kRle);
+  EXPECT_FALSE(SaveTypeOfFilter(0).has_value());
+  EXPECT_FALSE(SaveTypeOfFilter(7).has_value());
 }
 
 }  // namespace
