@@ -42,7 +42,10 @@ void ShapeControl::Place() {
   InvalidateRect(hwnd(), nullptr, FALSE);
 }
 
-bool ShapeControl::Visible() const { return IsWindowVisible(hwnd()) != FALSE; }
+// The rectangle's own state, whether or not the window around it is shown.
+bool ShapeControl::Visible() const {
+  return (GetWindowLongPtrW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
+}
 
 void ShapeControl::Show() {
   SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0,

@@ -1,6 +1,8 @@
 // The main window's handlers below the window, in this process: files dropped on it (a drop
 // from another process under Wine arrives without its names, so the drop handle is made here
-// as the shell makes it) and the further processes it hands on, recorded instead of started.
+// as the shell makes it) and the further processes it hands on, recorded instead of started;
+// the menu state that follows the clipboard and the overlay's state, which another process
+// cannot read under Wine.
 #ifdef _WIN32
 #include <windows.h>
 #include <shlobj.h>
@@ -11,7 +13,9 @@
 #include <vector>
 
 #include "common/wide_text_win.h"
+#include "common/byte_order.h"
 #include "shell/command_line.h"
+#include "shell/main_menu.h"
 #include "shell/win32/U_Main.h"
 #include "shell/win32/processes.h"
 #include "test_support.h"
@@ -133,6 +137,145 @@ TEST(MainFormDrop, AnEmptyDropChangesNothing) {
   EXPECT_EQ(Caption(form.hwnd()), "QelvaView (無題)");
   EXPECT_TRUE(form.State().CurrentImage.Empty());
   EXPECT_TRUE(starter.lines.empty());
+}
+
+// Puts a block on the clipboard as CF_DIB, or empties the clipboard for an empty block.
+void PutOnClipboard(const Bytes& block) {
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  if (!block.empty()) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, block.size());
+    memcpy(GlobalLock(memory), block.data(), block.size());
+    GlobalUnlock(memory);
+    EXPECT_NE(SetClipboardData(CF_DIB, memory), nullptr);
+  }
+  CloseClipboard();
+}
+
+// An 8-bit packed DIB of 16 colours: every pixel index 3, the top-left one index 0.
+Bytes SixteenColourDib(int32_t width, int32_t height) {
+  const size_t row = (static_cast<size_t>(width) + 3) / 4 * 4;
+  Bytes block = test::Cat({test::Le32(40), test::Le32(static_cast<uint32_t>(width)),
+                           test::Le32(static_cast<uint32_t>(height)), test::Le16(1), test::Le16(8),
+                           test::Le32(0), test::Le32(0), test::Le32(0), test::Le32(0),
+                           test::Le32(16), test::Le32(0)});
+  for (uint8_t i = 0; i < 16; ++i) block.insert(block.end(), {uint8_t(16 * i), 0, 0, 0});
+  const size_t pixels = block.size();
+  block.resize(pixels + row * static_cast<size_t>(height), 3);
+  block[pixels + row * static_cast<size_t>(height - 1)] = 0;
+  return block;
+}
+
+void Command(const TMainForm& form, std::string_view item) {
+  const shell::MenuEntry* entry = shell::FindMenuItem(item);
+  ASSERT_NE(entry, nullptr) << item;
+  SendMessageW(form.hwnd(), WM_COMMAND, MAKEWPARAM(shell::MenuCommandId(*entry), 0), 0);
+}
+
+bool PasteEnabled(const TMainForm& form) {
+  const UINT state = GetMenuState(GetMenu(form.hwnd()),
+                                  shell::MenuCommandId(*shell::FindMenuItem("MnPaste")),
+                                  MF_BYCOMMAND);
+  return state != 0xFFFFFFFF && !(state & (MF_GRAYED | MF_DISABLED));
+}
+
+void ClickWindow(const TMainForm& form, int x, int y) {
+  SendMessageW(form.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  SendMessageW(form.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+class MainFormOverlay : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WriteBytes(item_, test::ItemPictureFile(7));
+    form_.OpenPicture(item_);
+    ASSERT_FALSE(form_.State().CurrentImage.Empty());
+  }
+  void TearDown() override { PutOnClipboard({}); }
+
+  test::TempDir folder_;
+  const std::string item_ = folder_.File("Item01.bin");
+  RecordingStarter starter_;
+  const BoxCloser boxes_;
+  TMainForm form_{starter_};
+};
+
+TEST_F(MainFormOverlay, PasteIsEnabledWhenTheMenuBarActivatesExactlyWhileTheClipboardHoldsADib) {
+  PutOnClipboard({});
+  SendMessageW(form_.hwnd(), WM_INITMENU, reinterpret_cast<WPARAM>(GetMenu(form_.hwnd())), 0);
+  EXPECT_FALSE(PasteEnabled(form_));
+  PutOnClipboard(SixteenColourDib(8, 8));
+  SendMessageW(form_.hwnd(), WM_INITMENU, reinterpret_cast<WPARAM>(GetMenu(form_.hwnd())), 0);
+  EXPECT_TRUE(PasteEnabled(form_));
+}
+
+TEST_F(MainFormOverlay, APastedPictureWaitsAsTheRectangleAndAClickOnTheWindowLaysIt) {
+  PutOnClipboard(SixteenColourDib(24, 16));
+  Command(form_, "MnPaste");
+  ASSERT_TRUE(form_.OverlayShape().Visible());
+  EXPECT_EQ(form_.OverlayShape().Bounds(), (shell::ShapeBounds{0, 0, 24, 16}));
+  EXPECT_EQ(form_.State().PendingImage.info.size(), 40u + 64);
+
+  // The release of a press made elsewhere (a double click that closed a dialog) lays nothing.
+  SendMessageW(form_.hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(200, 200));
+  EXPECT_TRUE(form_.OverlayShape().Visible());
+
+  // A zoom change rescales it.
+  Command(form_, "Mn200");
+  EXPECT_EQ(form_.OverlayShape().Bounds(), (shell::ShapeBounds{0, 0, 48, 32}));
+  Command(form_, "Mn100");
+
+  ClickWindow(form_, 300, 300);
+  EXPECT_FALSE(form_.OverlayShape().Visible());
+  EXPECT_TRUE(form_.State().PendingImage.Empty());
+  const DibImage& shown = form_.State().CurrentImage;
+  ASSERT_EQ(shown.BitCount(), 24);
+  EXPECT_EQ(Caption(form_.hwnd()), "QelvaView Item01.bin (112x112x24)");
+  // Top-left pixel: index 0, the item below shows; next to it index 3, blue 48.
+  const size_t top = DibRowStride(112, 24) * 111;
+  EXPECT_EQ(shown.bits[top + 3], 48);
+  EXPECT_EQ(shown.bits[top + 4], 0);
+  EXPECT_EQ(shown.bits[top + 5], 0);
+}
+
+TEST_F(MainFormOverlay, BlocksTheViewerDoesNotReadLeaveNothingWaiting) {
+  Bytes topDown = SixteenColourDib(8, 8);
+  WriteLe32(&topDown[8], static_cast<uint32_t>(-8));
+  Bytes rle = SixteenColourDib(8, 8);
+  WriteLe32(&rle[16], 1);
+  Bytes shortBlock = SixteenColourDib(8, 8);
+  shortBlock.resize(shortBlock.size() - 1);
+  Bytes core = SixteenColourDib(8, 8);
+  WriteLe32(&core[0], 12);
+  for (const Bytes& block : {topDown, rle, shortBlock, core, Bytes(7, 0)}) {
+    PutOnClipboard(block);
+    Command(form_, "MnPaste");
+    EXPECT_FALSE(form_.OverlayShape().Visible());
+    EXPECT_TRUE(form_.State().PendingImage.Empty());
+  }
+  ClickWindow(form_, 300, 300);
+  EXPECT_EQ(form_.State().CurrentImage.BitCount(), 8);
+}
+
+TEST_F(MainFormOverlay, ANewPictureDiscardsAWaitingOverlayAndATwentyFourBitOneIsNotLaid) {
+  PutOnClipboard(SixteenColourDib(8, 8));
+  Command(form_, "MnPaste");
+  ASSERT_TRUE(form_.OverlayShape().Visible());
+  form_.OpenPicture(item_);
+  EXPECT_FALSE(form_.OverlayShape().Visible());
+  EXPECT_TRUE(form_.State().PendingImage.Empty());
+
+  // A 24-bit picture waits like any other, but the click only takes it away.
+  Bytes full = test::Cat({test::Le32(40), test::Le32(2), test::Le32(2), test::Le16(1),
+                          test::Le16(24), Bytes(24, 0), Bytes(16, 0xEE)});
+  PutOnClipboard(full);
+  Command(form_, "MnPaste");
+  ASSERT_TRUE(form_.OverlayShape().Visible());
+  ClickWindow(form_, 300, 300);
+  EXPECT_FALSE(form_.OverlayShape().Visible());
+  EXPECT_TRUE(form_.State().PendingImage.Empty());
+  EXPECT_EQ(form_.State().CurrentImage.BitCount(), 8);
+  EXPECT_EQ(Caption(form_.hwnd()), "QelvaView Item01.bin (112x112x8)");
 }
 
 }  // namespace
