@@ -27,7 +27,7 @@ const intptr_t kClosed = reinterpret_cast<intptr_t>(INVALID_HANDLE_VALUE);
 }  // namespace
 
 GameFile::GameFile(const std::string& path) : handle_(kClosed) {
-  HANDLE h = CreateFileW(WidenUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  HANDLE h = CreateFileW(WindowsFilePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw IoError(IoCodeFromWinError(GetLastError()));
   LARGE_INTEGER size;

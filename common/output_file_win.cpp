@@ -17,7 +17,7 @@ OutputFile::OutputFile(std::string targetPath) : target_(std::move(targetPath)),
   for (unsigned attempt = 0; attempt < 100 && handle_ == kClosed; ++attempt) {
     temporary_ = target_ + ".~" + std::to_string(GetCurrentProcessId()) + "-" +
                  std::to_string(attempt);
-    HANDLE h = CreateFileW(WidenUtf8(temporary_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE h = CreateFileW(WindowsFilePath(temporary_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       handle_ = reinterpret_cast<intptr_t>(h);
@@ -39,7 +39,7 @@ void OutputFile::Discard() noexcept {
     handle_ = kClosed;
   }
   if (!temporary_.empty()) {
-    DeleteFileW(WidenUtf8(temporary_).c_str());
+    DeleteFileW(WindowsFilePath(temporary_).c_str());
     temporary_.clear();
   }
 }
@@ -67,7 +67,7 @@ void OutputFile::Commit() {
     Discard();
     throw StreamError::WriteFailed();
   }
-  if (!MoveFileExW(WidenUtf8(temporary_).c_str(), WidenUtf8(target_).c_str(),
+  if (!MoveFileExW(WindowsFilePath(temporary_).c_str(), WindowsFilePath(target_).c_str(),
                    MOVEFILE_REPLACE_EXISTING)) {
     Discard();
     throw StreamError::CannotCreate(target_);

@@ -23,4 +23,20 @@ std::string NarrowToUtf8(std::wstring_view text) {
   return out;
 }
 
+std::wstring WindowsFilePath(std::string_view utf8Path) {
+  std::wstring path = WidenUtf8(utf8Path);
+  // A directory path must leave room for a name of 8.3 characters: CreateDirectory's limit.
+  constexpr size_t kShortEnough = MAX_PATH - 12;
+  if (path.size() < kShortEnough || path.starts_with(L"\\\\?\\")) return path;
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return path;
+  full.resize(length);
+  if (full.starts_with(L"\\\\.\\") || full.starts_with(L"\\\\?\\")) return full;  // devices
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
+  return L"\\\\?\\" + full;
+}
+
 }  // namespace qelva

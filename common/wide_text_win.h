@@ -9,4 +9,10 @@ namespace qelva {
 std::wstring WidenUtf8(std::string_view text);
 std::string NarrowToUtf8(std::wstring_view text);
 
+// A UTF-8 path as the file functions take it. Paths too long for a folder (248 characters and
+// more) are made full paths in the "\\?\" form (the system's own spelling: "/" becomes "\", "." and ".."
+// resolved), which the file functions take at any length whatever the system's settings; shorter
+// ones are passed as they are.
+std::wstring WindowsFilePath(std::string_view utf8Path);
+
 }  // namespace qelva

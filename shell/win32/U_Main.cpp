@@ -7,6 +7,7 @@
 
 #include "common/errors.h"
 #include "common/path_text.h"
+#include "common/wide_text_win.h"
 #include "export/picture_file.h"
 #include "shell/caption.h"
 #include "shell/clipboard_dib.h"
@@ -441,7 +442,7 @@ void TMainForm::MnSaveClick() {
   // The type decides the extension: pic.gif saved as a bitmap is pic.bmp.
   name = shell::ReplaceExtension(name, FileExtensionOf(type), kViewerPaths);
   saveName_ = name;
-  const DWORD attributes = GetFileAttributesW(W(name).c_str());
+  const DWORD attributes = GetFileAttributesW(WindowsFilePath(name).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     MessageBeep(0xFFFFFFFF);
     if (!ShowWarningBox(hwnd(), shell::OverwriteQuestion(name, kViewerPaths), true)) return;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/game_file.h"
 #include "test_support.h"
 
 namespace qelva {
@@ -82,6 +83,47 @@ TEST(OutputFile, CommitOverAFolderFailsAndLeavesNoTemporaryFile) {
     EXPECT_EQ(std::string(error.what()), "ﾌｧｲﾙ " + target + " を作成できません");
   }
   EXPECT_EQ(dir.Names(), std::vector<std::string>{"taken.bmp"});
+}
+
+}  // namespace
+}  // namespace qelva
+
+namespace qelva {
+namespace {
+
+// Folders nested until the file's full path passes 300 characters: beyond what the file
+// functions take on Windows without the long form of a path.
+TEST(OutputFile, WritesAndReadsBackAFileWhosePathIsLongerThanTheOldLimit) {
+  test::TempDir dir;
+  std::string folder = dir.path();
+  const std::string part(60, 'f');
+  while (folder.size() < 300) {
+    folder = test::JoinPath(folder, part);
+    test::MakeFolder(folder);
+  }
+  const std::string target = test::JoinPath(folder, "壁紙01.bmp");
+  ASSERT_GT(target.size(), 300u);
+  {
+    OutputFile file(target);
+    file.Write("BM", 2);
+    file.Commit();
+  }
+  Bytes bytes(2);
+  {
+    GameFile back(target);
+    ASSERT_EQ(back.Size(), 2u);
+    back.Read(bytes.data(), 2);
+  }
+  EXPECT_EQ(bytes, (Bytes{'B', 'M'}));
+  // Replaced in the same place, with no temporary file left beside it.
+  {
+    OutputFile again(target);
+    again.Write("XY", 2);
+    again.Commit();
+  }
+  GameFile replaced(target);
+  replaced.Read(bytes.data(), 2);
+  EXPECT_EQ(bytes, (Bytes{'X', 'Y'}));
 }
 
 }  // namespace
