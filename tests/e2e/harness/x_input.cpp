@@ -171,3 +171,15 @@ XRun RaiseAndFocus(HWND window) {
 }
 
 }  // namespace qelva::e2e
+
+namespace qelva::e2e {
+
+XRun PressKeysQuickly(HWND window, const std::vector<std::string>& keys, int delayMs) {
+  std::vector<std::string> args = {"windowfocus", "--sync", std::to_string(XWindowOf(window)),
+                                   "key",         "--clearmodifiers", "--delay",
+                                   std::to_string(delayMs)};
+  args.insert(args.end(), keys.begin(), keys.end());
+  return Xdotool(args);
+}
+
+}  // namespace qelva::e2e

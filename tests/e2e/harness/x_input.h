@@ -50,3 +50,11 @@ XRun WheelDown(POINT screenPoint);
 XRun RaiseAndFocus(HWND window);
 
 }  // namespace qelva::e2e
+
+namespace qelva::e2e {
+
+// PressKeys with a shorter pause between the keys, for a window that already has the focus and
+// a menu command chosen many times over.
+XRun PressKeysQuickly(HWND window, const std::vector<std::string>& keys, int delayMs);
+
+}  // namespace qelva::e2e
