@@ -1,13 +1,20 @@
 #include "cli/convert.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
+#include "cli/console_progress.h"
 #include "common/dib_image.h"
 #include "common/errors.h"
 #include "common/os_error.h"
@@ -44,6 +51,20 @@ std::string WithNativeSeparators(std::string path) {
   return path;
 }
 
+std::string MessageOf(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e)) return OutOfMemoryError().what();
+  return e.what();
+}
+
+// Two outputs of one run must not land on the same file (Windows names ignore case).
+std::string CollisionKey(const std::string& target) {
+  std::string key = Utf8FromPath(PathFromUtf8(target).lexically_normal());
+#ifdef _WIN32
+  key = LowerCaseName(key);
+#endif
+  return key;
+}
+
 // The converter's answers to the decoder's questions: no cursor, the message kept to be
 // reported as the input's failure, and the archive entry chosen on the command line.
 class ConverterHost final : public PictureHost {
@@ -61,23 +82,179 @@ class ConverterHost final : public PictureHost {
 
 struct Input {
   std::string path;
-  bool fromFolder;  // files found in a folder are passed over quietly when they are no pictures
+  bool fromFolder;        // found in a folder: passed over quietly when it is no picture
+  std::string outFolder;  // with -r, the file's folder below the given one (UTF-8, "" for none)
+};
+
+// One picture to convert: a picture file, one entry of an archive, or a named file whose name
+// already says that it is none.
+struct Unit {
+  enum class Kind { kPicture, kEntry, kNotAPicture };
+  Kind kind;
+  size_t input;                      // index into the inputs
+  std::optional<ArchiveId> archive;  // kEntry
+  int32_t entry = 0;                 // kEntry
+  std::string target;                // the output file; empty with --list
+};
+
+// What converting one unit gave, kept until every unit before it has been reported.
+struct UnitResult {
+  struct Line {
+    bool toErr;
+    std::string text;
+  };
+  std::vector<Line> lines;
+  bool failed = false;
+  bool wrote = false;
+};
+
+// Output folders below --out, made the first time a picture is written into them. Every
+// picture of a folder that cannot be made fails with the same message.
+class OutputFolders {
+ public:
+  bool Make(const std::string& folder) {
+    std::lock_guard lock(mutex_);
+    auto [it, fresh] = made_.try_emplace(folder, false);
+    if (fresh) {
+      std::error_code ec;
+      fs::create_directories(PathFromUtf8(folder), ec);
+      it->second = !ec;
+    }
+    return it->second;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::map<std::string, bool> made_;
+};
+
+// Converts units one after the other on one thread. claimed_ holds the output files written
+// (or attempted) so far by this converter; the schedule gives every unit that could write a
+// file to the same converter as all earlier units of that file, so the first of them in input
+// order keeps it, as when everything runs on one thread.
+class UnitConverter {
+ public:
+  UnitConverter(const Options& options, const std::vector<Input>& inputs, OutputFolders& folders)
+      : options_(options), inputs_(inputs), folders_(folders) {}
+
+  UnitResult Convert(const Unit& unit) {
+    UnitResult result;
+    result_ = &result;
+    try {
+      switch (unit.kind) {
+        case Unit::Kind::kPicture:
+          ConvertPicture(unit);
+          break;
+        case Unit::Kind::kEntry:
+          ConvertEntry(unit);
+          break;
+        case Unit::Kind::kNotAPicture:
+          Fail(inputs_[unit.input].path, kMsgNotAPicture);
+          break;
+      }
+    } catch (const std::exception& e) {  // building a message ran out of memory
+      Fail(inputs_[unit.input].path, MessageOf(e));
+    }
+    result_ = nullptr;
+    return result;
+  }
+
+ private:
+  void Fail(std::string_view what, std::string_view message) {
+    result_->lines.push_back({true, std::string(what) + ": " + std::string(message)});
+    result_->failed = true;
+  }
+
+  void ConvertPicture(const Unit& unit) {
+    const Input& input = inputs_[unit.input];
+    std::string path = input.path;
+    int32_t entryIndex = 0;
+    DibImage image;
+    host_.message.clear();
+    try {
+      if (!LoadGamePicture(host_, path, entryIndex, image)) {
+        if (!input.fromFolder) {
+          Fail(input.path, host_.message.empty() ? kMsgNotAPicture : host_.message);
+        }
+        return;
+      }
+      Emit(unit, path, image, std::nullopt);
+    } catch (const std::exception& e) {
+      Fail(input.path, MessageOf(e));
+    }
+  }
+
+  void ConvertEntry(const Unit& unit) {
+    const Input& input = inputs_[unit.input];
+    std::string path = input.path;
+    int32_t entryIndex = unit.entry;
+    host_.wantedEntry = entryIndex;
+    DibImage image;
+    try {
+      LoadGamePicture(host_, path, entryIndex, image);
+      Emit(unit, path, image, TitleOf(*unit.archive, host_.wantedEntry));
+    } catch (const std::exception& e) {
+      Fail(input.path + "[" + std::to_string(unit.entry) + "]", MessageOf(e));
+    }
+  }
+
+  // Writes (or lists) one decoded picture.
+  void Emit(const Unit& unit, const std::string& path, DibImage& image,
+            std::optional<std::string_view> title) {
+    if (options_.list) {
+      std::string line = path + "\t" + std::to_string(image.Width()) + "x" +
+                         std::to_string(image.Height()) + "x" + std::to_string(image.BitCount());
+      if (title) line.append("\t").append(*title);
+      result_->lines.push_back({false, std::move(line)});
+      return;
+    }
+    if (!claimed_.insert(CollisionKey(unit.target)).second) {
+      Fail(path, FillMessage(kMsgAlreadyWritten, unit.target));
+      return;
+    }
+    const std::string& outFolder = inputs_[unit.input].outFolder;
+    if (!outFolder.empty()) {
+      const std::string folder = Utf8FromPath(PathFromUtf8(unit.target).parent_path());
+      if (!folders_.Make(folder)) {
+        Fail(path, FillMessage(kMsgCannotCreateFolder, folder));
+        return;
+      }
+    }
+    if (!WritePictureFile(unit.target, options_.type, image)) {
+      throw PictureError(std::string(kMsgFullColourGif));
+    }
+    result_->wrote = true;
+  }
+
+  static std::optional<std::string_view> TitleOf(const ArchiveId& archive, int entry) {
+    const auto titles = TitleList(archive);
+    if (entry < 0 || static_cast<size_t>(entry) >= titles.size()) return std::nullopt;
+    return titles[static_cast<size_t>(entry)];
+  }
+
+  const Options& options_;
+  const std::vector<Input>& inputs_;
+  OutputFolders& folders_;
+  ConverterHost host_;
+  std::set<std::string> claimed_;
+  UnitResult* result_ = nullptr;
 };
 
 class Converter {
  public:
-  Converter(const Options& options, Console& console) : options_(options), console_(console) {}
+  Converter(const Options& options, Console& console, Clock& clock)
+      : options_(options), console_(console), clock_(clock) {}
 
   int Run() {
     if (!options_.list && !PrepareOutFolder()) return 1;
-    const std::vector<Input> inputs = ExpandInputs();
-    for (size_t i = 0; i < inputs.size(); ++i) {
-      console_.Progress(std::string("[").append(std::to_string(i + 1)).append("/").append(
-          std::to_string(inputs.size())).append("] ").append(inputs[i].path));
-      ConvertInput(inputs[i]);
-    }
-    console_.Progress({});
-    if (!options_.list && console_.ErrIsTerminal()) {
+    ExpandInputs();
+    PlanUnits();
+    const std::vector<std::vector<size_t>> tasks = Schedule();
+    ProgressLine progress(console_, clock_, units_.size(),
+                          console_.ErrIsTerminal() && !options_.quiet);
+    RunTasks(tasks, progress);
+    progress.Finish();
+    if (!options_.list && console_.ErrIsTerminal() && !options_.quiet) {
       console_.Err(std::to_string(written_) + " file(s) written to " +
                    (options_.outDir.empty() ? std::string(".") : options_.outDir) +
                    (failed_ ? ", some inputs failed" : ""));
@@ -102,159 +279,233 @@ class Converter {
     return true;
   }
 
-  // Folders become their regular files in name order; everything else is taken as given.
-  std::vector<Input> ExpandInputs() {
-    std::vector<Input> inputs;
+  // Folders become their regular files in name order (with -r, then their subfolders in name
+  // order, each with everything below it); everything else is taken as given. A folder that
+  // cannot be read is reported here, before any picture is converted.
+  void ExpandInputs() {
     for (const std::string& given : options_.paths) {
       const std::string path = WithNativeSeparators(given);
       std::error_code ec;
       if (!fs::is_directory(PathFromUtf8(path), ec)) {
-        inputs.push_back({path, false});
+        inputs_.push_back({path, false, {}});
         continue;
       }
-      std::vector<std::string> files;
-      for (fs::directory_iterator it(PathFromUtf8(path), ec), end; !ec && it != end;
-           it.increment(ec)) {
-        std::error_code typeError;
-        if (it->is_regular_file(typeError)) files.push_back(Utf8FromPath(it->path()));
-      }
-      if (ec) {
-        Fail(path, IoError::MessageFor(IoCodeFromErrorCode(ec)));
-        continue;
-      }
-      std::sort(files.begin(), files.end());
-      for (std::string& file : files) inputs.push_back({std::move(file), true});
-    }
-    return inputs;
-  }
-
-  void ConvertInput(const Input& input) {
-    const GameName name = DeriveGameName(input.path, host_.Paths());
-    if (input.fromFolder && !PassesNameGate(name)) return;
-    if (PassesNameGate(name) && IsArchiveName(name)) {
-      ConvertArchive(input, name);
-    } else {
-      ConvertPicture(input, name);
+      std::vector<fs::path> walked = {PathFromUtf8(path)};
+      AddFolder(path, {}, walked);
     }
   }
 
-  void ConvertPicture(const Input& input, const GameName& name) {
-    std::string path = input.path;
-    int32_t entryIndex = 0;
-    DibImage image;
-    host_.message.clear();
-    try {
-      if (!LoadGamePicture(host_, path, entryIndex, image)) {
-        if (!input.fromFolder) {
-          Fail(input.path, host_.message.empty() ? kMsgNotAPicture : host_.message);
-        }
-        return;
+  // `walked` holds the folder and the folders above it in this walk. A subfolder that is one of
+  // them (a symbolic link back up) is passed over: following it would never end. A link that
+  // leads nowhere or into a loop of links is no folder and no file, and is passed over too.
+  void AddFolder(const std::string& folder, const fs::path& outFolder,
+                 std::vector<fs::path>& walked) {
+    std::vector<std::string> files;
+    std::vector<std::pair<std::string, fs::path>> subfolders;  // path, name
+    std::error_code ec;
+    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+      std::error_code typeError;
+      if (it->is_regular_file(typeError)) {
+        files.push_back(Utf8FromPath(it->path()));
+      } else if (options_.recursive && it->is_directory(typeError)) {
+        subfolders.emplace_back(Utf8FromPath(it->path()), it->path().filename());
       }
-      Emit(path, image, OutputBaseName(name), std::nullopt);
-    } catch (const std::exception& e) {
-      Fail(input.path, MessageOf(e));
     }
-  }
-
-  void ConvertArchive(const Input& input, const GameName& name) {
-    const auto archive = IdentifyArchive(name.lowerName);
-    if (!archive) {
-      if (!input.fromFolder) Fail(input.path, kMsgNotAPicture);
+    if (ec) {
+      Fail(folder, IoError::MessageFor(IoCodeFromErrorCode(ec)));
       return;
     }
-    // The entries to convert as a half-open range in 64 bits: -e may name the largest 32-bit
-    // number, and the step past it must end the loop rather than wrap around.
-    int64_t first = 0, end = ArchiveEntryCount(*archive);
-    if (options_.entry) {
-      // A folder's archives that lack the entry are passed over; a named archive must have it.
-      if (input.fromFolder && *options_.entry >= end) return;
-      first = *options_.entry;
-      end = first + 1;
-    }
-    for (int64_t entry = first; entry < end; ++entry) {
-      std::string path = input.path;
-      int32_t entryIndex = static_cast<int32_t>(entry);
-      host_.wantedEntry = entryIndex;
-      DibImage image;
-      try {
-        LoadGamePicture(host_, path, entryIndex, image);
-        Emit(path, image, OutputBaseName(name) + "-" + std::to_string(entry),
-             TitleOf(*archive, host_.wantedEntry));
-      } catch (const std::exception& e) {
-        Fail(input.path + "[" + std::to_string(entry) + "]", MessageOf(e));
-      }
+    std::sort(files.begin(), files.end());
+    const std::string out = Utf8FromPath(outFolder);
+    for (std::string& file : files) inputs_.push_back({std::move(file), true, out});
+
+    std::sort(subfolders.begin(), subfolders.end());
+    for (const auto& [sub, name] : subfolders) {
+      const fs::path subPath = PathFromUtf8(sub);
+      const bool above = std::any_of(walked.begin(), walked.end(), [&](const fs::path& p) {
+        std::error_code sameError;
+        return fs::equivalent(subPath, p, sameError);
+      });
+      if (above) continue;
+      walked.push_back(subPath);
+      AddFolder(sub, outFolder / name, walked);
+      walked.pop_back();
     }
   }
 
-  // Writes (or lists) one decoded picture.
-  void Emit(const std::string& path, DibImage& image, const std::string& baseName,
-            std::optional<std::string_view> title) {
+  void PlanUnits() {
+    const std::string extension(FileExtensionOf(options_.type));
+    const PathSyntax syntax = ConverterHost().Paths();
+    for (size_t i = 0; i < inputs_.size(); ++i) {
+      const Input& input = inputs_[i];
+      const GameName name = DeriveGameName(input.path, syntax);
+      if (input.fromFolder && !PassesNameGate(name)) continue;
+      const std::string baseName = NameWithoutExtension(name.fileName, syntax);
+      if (!PassesNameGate(name) || !IsArchiveName(name)) {
+        units_.push_back({Unit::Kind::kPicture, i, std::nullopt, 0,
+                          OutputPath(input.outFolder, baseName + extension)});
+        continue;
+      }
+      const auto archive = IdentifyArchive(name.lowerName);
+      if (!archive) {
+        if (!input.fromFolder) units_.push_back({Unit::Kind::kNotAPicture, i, {}, 0, {}});
+        continue;
+      }
+      // The entries to convert as a half-open range in 64 bits: -e may name the largest 32-bit
+      // number, and the step past it must end the loop rather than wrap around.
+      int64_t first = 0, end = ArchiveEntryCount(*archive);
+      if (options_.entry) {
+        // A folder's archives that lack the entry are passed over; a named archive must have it.
+        if (input.fromFolder && *options_.entry >= end) continue;
+        first = *options_.entry;
+        end = first + 1;
+      }
+      for (int64_t entry = first; entry < end; ++entry) {
+        units_.push_back(
+            {Unit::Kind::kEntry, i, archive, static_cast<int32_t>(entry),
+             OutputPath(input.outFolder, baseName + "-" + std::to_string(entry) + extension)});
+      }
+    }
     if (options_.list) {
-      std::string line = path + "\t" + std::to_string(image.Width()) + "x" +
-                         std::to_string(image.Height()) + "x" + std::to_string(image.BitCount());
-      if (title) line.append("\t").append(*title);
-      console_.Out(line);
+      for (Unit& unit : units_) unit.target.clear();
+    }
+  }
+
+  // The tasks, each a list of units converted one after the other by one converter, in the
+  // order of their first unit. A unit has a task of its own unless its output file is also
+  // another unit's: then all units of that file share the task of the first.
+  std::vector<std::vector<size_t>> Schedule() const {
+    std::vector<std::vector<size_t>> tasks;
+    std::map<std::string, size_t> taskOfTarget;
+    for (size_t u = 0; u < units_.size(); ++u) {
+      if (units_[u].target.empty()) {
+        tasks.push_back({u});
+        continue;
+      }
+      const auto [it, fresh] =
+          taskOfTarget.try_emplace(CollisionKey(units_[u].target), tasks.size());
+      if (fresh) {
+        tasks.push_back({u});
+      } else {
+        tasks[it->second].push_back(u);
+      }
+    }
+    return tasks;
+  }
+
+  // Runs the tasks on up to options_.jobs threads (on this one alone for one job) and reports
+  // every unit's lines in unit order, as soon as the units before it are reported.
+  void RunTasks(const std::vector<std::vector<size_t>>& tasks, ProgressLine& progress) {
+    std::vector<std::optional<UnitResult>> results(units_.size());
+    size_t reported = 0;
+    const size_t jobs = std::min(static_cast<size_t>(std::max(options_.jobs, 1)), tasks.size());
+    if (jobs <= 1) {
+      size_t done = 0;
+      for (const std::vector<size_t>& task : tasks) {
+        UnitConverter converter(options_, inputs_, folders_);
+        for (size_t u : task) {
+          results[u] = converter.Convert(units_[u]);
+          ++done;
+        }
+        while (reported < units_.size() && results[reported]) {
+          Report(*results[reported], progress);
+          results[reported++].reset();
+        }
+        progress.Update(done);
+      }
       return;
     }
-    const std::string target = OutputPath(baseName + std::string(FileExtensionOf(options_.type)));
-    if (!written_names_.insert(CollisionKey(target)).second) {
-      Fail(path, FillMessage(kMsgAlreadyWritten, target));
-      return;
+
+    std::mutex mutex;  // guards results and completed
+    std::condition_variable changed;
+    size_t completed = 0;
+    std::atomic<size_t> nextTask{0};
+    auto work = [&] {
+      for (size_t t; (t = nextTask.fetch_add(1)) < tasks.size();) {
+        UnitConverter converter(options_, inputs_, folders_);
+        for (size_t u : tasks[t]) {
+          UnitResult result = converter.Convert(units_[u]);
+          std::lock_guard lock(mutex);
+          results[u] = std::move(result);
+          // A picture takes a fraction of a millisecond: waking the reporter for each one
+          // would cost more than reporting in batches, at every redraw and at the end.
+          if (++completed == units_.size()) changed.notify_one();
+        }
+      }
+    };
+    std::vector<std::jthread> threads;
+    for (size_t j = 0; j < jobs; ++j) {
+      try {
+        threads.emplace_back(work);
+      } catch (const std::system_error&) {
+        break;  // no more threads to be had: the ones running share the work
+      }
     }
-    Write(target, image);
-    ++written_;
-  }
+    if (threads.empty()) work();
 
-  void Write(const std::string& target, DibImage& image) {
-    if (!WritePictureFile(target, options_.type, image)) {
-      throw PictureError(std::string(kMsgFullColourGif));
+    std::vector<UnitResult> ready;
+    std::unique_lock lock(mutex);
+    while (reported < units_.size()) {
+      changed.wait_for(lock, ProgressLine::kRedrawInterval,
+                       [&] { return completed == units_.size(); });
+      for (size_t u = reported; u < units_.size() && results[u]; ++u) {
+        ready.push_back(std::move(*results[u]));
+        results[u].reset();
+      }
+      const size_t done = completed;
+      lock.unlock();
+      for (const UnitResult& result : ready) Report(result, progress);
+      reported += ready.size();
+      ready.clear();
+      progress.Update(done);
+      lock.lock();
     }
   }
 
-  std::string OutputBaseName(const GameName& name) const {
-    return NameWithoutExtension(name.fileName, host_.Paths());
+  void Report(const UnitResult& result, ProgressLine& progress) {
+    for (const UnitResult::Line& line : result.lines) {
+      if (line.toErr) {
+        progress.Err(line.text);
+      } else {
+        progress.Out(line.text);
+      }
+    }
+    failed_ = failed_ || result.failed;
+    if (result.wrote) ++written_;
   }
 
-  std::string OutputPath(const std::string& fileName) const {
-    if (options_.outDir.empty()) return fileName;
-    return Utf8FromPath(PathFromUtf8(options_.outDir) / PathFromUtf8(fileName));
-  }
-
-  // Two outputs of one run must not land on the same file (Windows names ignore case).
-  static std::string CollisionKey(const std::string& target) {
-    std::string key = Utf8FromPath(PathFromUtf8(target).lexically_normal());
-#ifdef _WIN32
-    key = LowerCaseName(key);
-#endif
-    return key;
-  }
-
-  static std::optional<std::string_view> TitleOf(const ArchiveId& archive, int entry) {
-    const auto titles = TitleList(archive);
-    if (entry < 0 || static_cast<size_t>(entry) >= titles.size()) return std::nullopt;
-    return titles[static_cast<size_t>(entry)];
-  }
-
-  static std::string MessageOf(const std::exception& e) {
-    if (dynamic_cast<const std::bad_alloc*>(&e)) return OutOfMemoryError().what();
-    return e.what();
+  std::string OutputPath(const std::string& outFolder, const std::string& fileName) const {
+    fs::path path = PathFromUtf8(options_.outDir);
+    if (!outFolder.empty()) path /= PathFromUtf8(outFolder);
+    return Utf8FromPath(path / PathFromUtf8(fileName));
   }
 
   const Options& options_;
   Console& console_;
-  ConverterHost host_;
-  std::set<std::string> written_names_;
+  Clock& clock_;
+  std::vector<Input> inputs_;
+  std::vector<Unit> units_;
+  OutputFolders folders_;
   size_t written_ = 0;
   bool failed_ = false;
 };
 
 }  // namespace
 
+int RunConversion(const Options& options, Console& console, Clock& clock) {
+  return Converter(options, console, clock).Run();
+}
+
 int RunConversion(const Options& options, Console& console) {
-  return Converter(options, console).Run();
+  return RunConversion(options, console, SteadyClock());
 }
 
 int RunConverter(std::span<const std::string> args, Console& console) {
+  return RunConverter(args, console, SteadyClock());
+}
+
+int RunConverter(std::span<const std::string> args, Console& console, Clock& clock) {
   Options options;
   try {
     options = ParseOptions(args);
@@ -276,7 +527,7 @@ int RunConverter(std::span<const std::string> args, Console& console) {
     console.Out("qelvaconv " QELVA_VERSION);
     return 0;
   }
-  return RunConversion(options, console);
+  return RunConversion(options, console, clock);
 }
 
 }  // namespace qelva::cli

@@ -1,6 +1,8 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <thread>
 
 namespace qelva::cli {
 namespace {
@@ -16,6 +18,9 @@ constexpr TypeName kTypeNames[] = {
     {"gif-i", OutputType::kGifInterlaced},
     {"gif-t", OutputType::kGifTransparent},
     {"gif-ti", OutputType::kGifTransparentInterlaced},
+    // Named only: the numbers 1 to 6 are the Save dialog's, which has no PNG type.
+    {"png", OutputType::kPng},
+    {"png-t", OutputType::kPngTransparent},
 };
 
 std::optional<int32_t> ParseInt32(std::string_view text) {
@@ -34,6 +39,7 @@ struct ValueOption {
 constexpr ValueOption kType{"-t", "--type"};
 constexpr ValueOption kEntry{"-e", "--entry"};
 constexpr ValueOption kOut{"-o", "--out"};
+constexpr ValueOption kJobs{"-j", "--jobs"};
 
 // If args[i] is the option, returns its value (consuming the next argument when needed).
 std::optional<std::string> TakeValue(const ValueOption& option, std::span<const std::string> args,
@@ -50,9 +56,17 @@ std::optional<std::string> TakeValue(const ValueOption& option, std::span<const 
 
 }  // namespace
 
+int DefaultJobCount() {
+  const unsigned cores = std::thread::hardware_concurrency();  // 0 when unknown
+  return static_cast<int>(std::clamp(cores, 1u, static_cast<unsigned>(kMaxJobs)));
+}
+
 std::optional<OutputType> ParseOutputType(std::string_view text) {
   for (size_t i = 0; i < std::size(kTypeNames); ++i) {
-    if (text == kTypeNames[i].name || text == std::to_string(i + 1)) return kTypeNames[i].type;
+    if (text == kTypeNames[i].name) return kTypeNames[i].type;
+    if (i < static_cast<size_t>(kSaveDialogTypeCount) && text == std::to_string(i + 1)) {
+      return kTypeNames[i].type;
+    }
   }
   return std::nullopt;
 }
@@ -72,9 +86,20 @@ Options ParseOptions(std::span<const std::string> args) {
       options.version = true;
     } else if (arg == "-l" || arg == "--list") {
       options.list = true;
+    } else if (arg == "-r" || arg == "--recursive") {
+      options.recursive = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      options.quiet = true;
+    } else if (auto jobs = TakeValue(kJobs, args, i)) {
+      const auto parsed = ParseInt32(*jobs);
+      if (!parsed || *parsed < 1 || *parsed > kMaxJobs) {
+        throw UsageError("the number of jobs '" + *jobs + "' is not a whole number from 1 to " +
+                         std::to_string(kMaxJobs));
+      }
+      options.jobs = *parsed;
     } else if (auto type = TakeValue(kType, args, i)) {
       const auto parsed = ParseOutputType(*type);
-      if (!parsed) throw UsageError("unknown type '" + *type + "' (bmp, rle, gif, gif-i, gif-t or gif-ti)");
+      if (!parsed) throw UsageError("unknown type '" + *type + "' (bmp, rle, gif, gif-i, gif-t, gif-ti, png or png-t)");
       options.type = *parsed;
     } else if (auto entry = TakeValue(kEntry, args, i)) {
       const auto parsed = ParseInt32(*entry);
@@ -100,11 +125,17 @@ std::string_view UsageText() {
          "  PATH            a game picture file, an archive, or a folder (its files in name\n"
          "                  order; files that are no game pictures are passed over)\n"
          "  -t, --type T    bmp | rle | gif | gif-i | gif-t | gif-ti   (or 1 to 6; default bmp)\n"
+         "                  | png | png-t\n"
          "                  bmp: uncompressed bitmap   rle: RLE-compressed bitmap\n"
          "                  gif: GIF87a   gif-i: GIF87a, interlaced\n"
          "                  gif-t: GIF89a, colour 0 transparent   gif-ti: the same, interlaced\n"
+         "                  png: indexed PNG   png-t: the same, colour 0 transparent\n"
          "  -e, --entry N   only entry N of each archive (default: every entry)\n"
          "  -o, --out DIR   output folder, created if missing (default: the current folder)\n"
+         "  -r, --recursive folders and everything below them: the files of a folder first,\n"
+         "                  then its subfolders in name order, each mirrored under --out\n"
+         "  -j, --jobs N    pictures converted at once, 1 to 64 (default: the number of cores)\n"
+         "  -q, --quiet     no progress line and no closing count on a terminal\n"
          "  -l, --list      print one line per picture and write nothing\n"
          "  -h, --help      this text\n"
          "      --version   the version\n"

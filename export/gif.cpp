@@ -6,6 +6,7 @@
 #include "common/dib_image.h"
 #include "common/errors.h"
 #include "common/output_file.h"
+#include "export/picture_check.h"
 
 namespace qelva {
 namespace {
@@ -25,24 +26,8 @@ constexpr size_t kScreenSize = 13;  // signature and logical screen descriptor
 
 bool IsGifBitCount(uint16_t bitCount) { return bitCount == 1 || bitCount == 4 || bitCount == 8; }
 
-// Refuses, before anything is encoded or written, every picture a GIF file cannot hold or whose
-// blocks are shorter than its header says.
-void CheckPicture(const DibImage& image) {
-  if (image.info.size() < kDibHeaderSize) throw PictureError::BlocksTooShort();
-  const uint16_t bitCount = image.BitCount();
-  if (!IsGifBitCount(bitCount)) throw PictureError::UnsupportedBitCount(bitCount);
-  if (image.Compression() != kBiRgb) throw PictureError(std::string(kMsgCompressed));
-  const int32_t width = image.Width(), height = image.Height();
-  // Rows stored top-down (a negative height) are not what the encoder reads.
-  if (width <= 0 || height <= 0 || width > kGifMaxSide || height > kGifMaxSide) {
-    throw PictureError(FillMessage(
-        kMsgBadSize, std::to_string(width) + " x " + std::to_string(height)));
-  }
-  const uint64_t pixelBytes = DibRowStride(width, bitCount) * static_cast<uint64_t>(height);
-  if (image.info.size() < kDibHeaderSize + (4u << bitCount) || image.bits.size() < pixelBytes) {
-    throw PictureError::BlocksTooShort();
-  }
-}
+// What a GIF file can hold: 1, 4 or 8 bits per pixel, sides of 16 bits.
+const WriterLimits kGifLimits{&IsGifBitCount, kGifMaxSide, kMsgCompressed, kMsgBadSize};
 
 // "GIF87a" or "GIF89a", the logical screen descriptor and the global colour table of 2^bc
 // entries, red-green-blue, from the DIB's table whatever its colours-used field says.
@@ -81,7 +66,7 @@ void AppendImageDescriptor(const DibImage& image, bool interlaced, std::vector<u
 
 std::vector<uint8_t> GifFileBytes(const DibImage& image, bool interlaced, int16_t transparentIndex,
                                   const LzwProgress& progress) {
-  CheckPicture(image);
+  CheckWritablePicture(image, kGifLimits);
   const bool transparent = transparentIndex >= 0;
   const int minCodeSize = MinCodeSizeFor(image.BitCount());
 

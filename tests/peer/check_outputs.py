@@ -9,8 +9,11 @@ first. For each, CONVERTEDDIR/<base>.<EXT> must
   - decode with python3-pil to the same width, height and colour indices, with the first 256
     palette entries equal to the truth's (an 8-bit file must carry all 256),
   - decode with ImageMagick (convert FILE rgb:-) to exactly the colours palette[index],
-  - for GIF files, name colour index N as transparent (--transparent N; -1, the default, for
-    none), and with --giflib decode the same way with DECODER (qelva_giflib_decode, giflib).
+  - for GIF and PNG files, name colour index N as transparent (--transparent N; -1, the default,
+    for none), and with --giflib decode GIF files the same way with DECODER (qelva_giflib_decode,
+    giflib),
+  - for PNG files, pass pngcheck (chunk order, CRCs, the zlib stream) and decode with
+    ImageMagick (libpng) to alpha 0 exactly at the pixels of index N and 255 everywhere else.
 Prints "FAIL <file>: <first mismatch>" for each failure, then "N passed, M failed"; exits 1 when
 any picture failed.
 """
@@ -115,6 +118,27 @@ def check_with_imagemagick(truth, path):
                        f"expected {tuple(expected[3 * pixel:3 * pixel + 3])}")
 
 
+def check_png_alpha_with_imagemagick(truth, path, transparent):
+    run = subprocess.run([imagemagick(), path, "-depth", "8", "rgba:-"], capture_output=True)
+    if run.returncode != 0:
+        raise Mismatch(f"ImageMagick cannot decode it: {run.stderr.decode(errors='replace').strip()}")
+    alpha = run.stdout[3::4]
+    expected = bytes(0 if i == transparent else 255 for i in truth.indices)
+    pixel = first_difference(alpha, expected)
+    if pixel is not None:
+        got = alpha[pixel] if pixel < len(alpha) else None
+        raise Mismatch(f"ImageMagick {truth.where(pixel)} alpha {got}, expected {expected[pixel]}")
+
+
+def check_with_pngcheck(path):
+    pngcheck = "/usr/bin/pngcheck" if os.access("/usr/bin/pngcheck", os.X_OK) else shutil.which("pngcheck")
+    if pngcheck is None:
+        raise Mismatch("pngcheck is not installed")
+    run = subprocess.run([pngcheck, "-q", path], capture_output=True)
+    if run.returncode != 0:
+        raise Mismatch(f"pngcheck: {run.stdout.decode(errors='replace').strip()}")
+
+
 def check_one(truth_path, converted, options):
     truth = Truth(truth_path)
     if not os.path.isfile(converted):
@@ -125,9 +149,13 @@ def check_one(truth_path, converted, options):
         raise Mismatch(str(e)) from e
     check_decoded(truth, pic, "PIL")
     is_gif = converted.lower().endswith(".gif")
-    if is_gif:
+    is_png = converted.lower().endswith(".png")
+    if is_gif or is_png:
         check_transparency(pic, options.transparent, "PIL")
     check_with_imagemagick(truth, converted)
+    if is_png:
+        check_with_pngcheck(converted)
+        check_png_alpha_with_imagemagick(truth, converted, options.transparent)
     if is_gif and options.giflib:
         pic = decode_with_giflib(options.giflib, converted)
         check_decoded(truth, pic, "giflib")

@@ -2,8 +2,8 @@
 # Generates the sample game folder with its truths, converts the whole folder with qelvaconv,
 # and checks every converted file with the independent decoders.
 # usage: convert_and_check.sh MAKE_SAMPLES QELVACONV WORK_DIR TYPE [GIFLIB_DECODER]
-#   TYPE is a qelvaconv type (bmp, rle, gif, gif-i, gif-t, gif-ti); GIF files are also read by
-#   GIFLIB_DECODER (qelva_giflib_decode) when it is given.
+#   TYPE is a qelvaconv type (bmp, rle, gif, gif-i, gif-t, gif-ti, png, png-t); GIF files are
+#   also read by GIFLIB_DECODER (qelva_giflib_decode) when it is given.
 set -euo pipefail
 make_samples=$1 qelvaconv=$2 work=$3 type=$4 giflib=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,6 +11,8 @@ case $type in
   bmp | rle) ext=bmp transparent=-1 ;;
   gif | gif-i) ext=gif transparent=-1 ;;
   gif-t | gif-ti) ext=gif transparent=0 ;;
+  png) ext=png transparent=-1 ;;
+  png-t) ext=png transparent=0 ;;
   *) echo "convert_and_check.sh: unknown type $type" >&2; exit 2 ;;
 esac
 rm -rf "$work"

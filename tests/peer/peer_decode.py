@@ -1,12 +1,19 @@
 #!/usr/bin/python3
-"""Decodes a palette-indexed BMP (plain, RLE8 or RLE4) or GIF with an independent decoder.
+"""Decodes a palette-indexed BMP (plain, RLE8 or RLE4), GIF or PNG with an independent decoder.
 
 usage: peer_decode.py FILE
+       peer_decode.py --rgba FILE
 
 Writes to stdout: "<width> <height> <ncolours> <transparent>\\n" (transparent: the colour index a
-GIF names as transparent, or -1), then ncolours x 3 bytes of palette (red, green, blue), then
-width x height colour indices, one byte each, top row first. Exits with
+GIF or PNG names as transparent, or -1), then ncolours x 3 bytes of palette (red, green, blue),
+then width x height colour indices, one byte each, top row first. Exits with
 status 1 and a message on stderr when the file cannot be decoded or holds no colour indices.
+With --rgba, any picture (a truecolour PNG too) is written as "<width> <height>\\n" and then
+width x height pixels of red, green, blue and alpha, top row first.
+
+A PNG's transparency is read back from the pixels themselves: the picture converted to RGBA must
+give alpha 0 to exactly the pixels of the transparent index and 255 to all others; any other
+alpha (several transparent indices, partial alpha) is reported as an error.
 
 The decoder is python3-pil (Debian). Pillow turns a BMP whose palette is the plain grey ramp
 (entry i = grey i, or black and white for 2 colours) into a grey picture and drops the
@@ -62,6 +69,20 @@ def _grey_ramp(colours):
     return [(i, i, i) for i in range(colours)]
 
 
+def _png_bits(data):
+    """Bit depth of a PNG's samples, from IHDR."""
+    return data[24]
+
+
+def _check_png_transparency(im, indices, transparent, path):
+    alpha = im.convert("RGBA").tobytes()[3::4]
+    for pixel, (index, a) in enumerate(zip(indices, alpha)):
+        expected = 0 if index == transparent else 255
+        if a != expected:
+            raise PeerError(f"{path}: pixel {pixel} (index {index}) has alpha {a}, "
+                            f"expected {expected}")
+
+
 def decode(path):
     """Decodes path into a Decoded picture; raises PeerError."""
     try:
@@ -76,8 +97,10 @@ def decode(path):
         bits, colours = _bmp_bits_and_colours(data)
     elif im.format == "GIF":
         bits, colours = _gif_bits(data), None
+    elif im.format == "PNG":
+        bits, colours = _png_bits(data), None
     else:
-        raise PeerError(f"{path}: not a BMP or GIF file ({im.format})")
+        raise PeerError(f"{path}: not a BMP, GIF or PNG file ({im.format})")
 
     if im.mode == "P":
         flat = im.getpalette() or []
@@ -97,14 +120,37 @@ def decode(path):
     if len(indices) != im.width * im.height:
         raise PeerError(f"{path}: {len(indices)} indices for {im.width} x {im.height} pixels")
     transparent = im.info.get("transparency", -1)
+    if im.format == "PNG" and not isinstance(transparent, int):
+        raise PeerError(f"{path}: tRNS gives alpha other than one transparent index")
     if not isinstance(transparent, int):
         transparent = -1
+    if im.format == "PNG":
+        _check_png_transparency(im, indices, transparent, path)
     return Decoded(im.width, im.height, palette, indices, bits, transparent)
 
 
+def decode_rgba(path):
+    """Width, height and RGBA pixels of any picture Pillow reads; raises PeerError."""
+    try:
+        im = Image.open(path)
+        im.load()
+        return im.width, im.height, im.convert("RGBA").tobytes()
+    except Exception as e:
+        raise PeerError(f"{path}: cannot decode: {e}") from e
+
+
 def main(argv):
+    if len(argv) == 3 and argv[1] == "--rgba":
+        try:
+            width, height, rgba = decode_rgba(argv[2])
+        except PeerError as e:
+            print(e, file=sys.stderr)
+            return 1
+        sys.stdout.buffer.write(f"{width} {height}\n".encode("ascii") + rgba)
+        sys.stdout.buffer.flush()
+        return 0
     if len(argv) != 2:
-        print("usage: peer_decode.py FILE", file=sys.stderr)
+        print("usage: peer_decode.py [--rgba] FILE", file=sys.stderr)
         return 2
     try:
         pic = decode(argv[1])

@@ -69,6 +69,57 @@ TEST(ConverterOptions, GifTypesAreTheSaveDialogsFourGifWritersAndWriteGifFiles) 
   }
 }
 
+TEST(ConverterOptions, JobsRecursionAndQuietCombineWithTheOtherOptionsInAnyOrder) {
+  const Options defaults = Parse({"dir"});
+  EXPECT_FALSE(defaults.recursive);
+  EXPECT_FALSE(defaults.quiet);
+  EXPECT_GE(defaults.jobs, 1);
+  EXPECT_LE(defaults.jobs, kMaxJobs);
+  EXPECT_EQ(defaults.jobs, DefaultJobCount());
+
+  const Options o = Parse({"-r", "dir", "-j", "3", "-q", "-t", "gif", "--list", "other"});
+  EXPECT_TRUE(o.recursive);
+  EXPECT_TRUE(o.quiet);
+  EXPECT_TRUE(o.list);
+  EXPECT_EQ(o.jobs, 3);
+  EXPECT_EQ(o.type, OutputType::kGif);
+  EXPECT_EQ(o.paths, (std::vector<std::string>{"dir", "other"}));
+
+  const Options longNames = Parse({"--recursive", "--quiet", "--jobs=1", "dir"});
+  EXPECT_TRUE(longNames.recursive);
+  EXPECT_TRUE(longNames.quiet);
+  EXPECT_EQ(longNames.jobs, 1);
+  EXPECT_EQ(Parse({"--jobs", "64", "dir"}).jobs, 64);
+  EXPECT_EQ(Parse({"-j", "2", "-j", "5", "dir"}).jobs, 5);  // the last one counts
+  // -j takes the next argument whatever it looks like; after "--" it is a path.
+  EXPECT_THROW(Parse({"-j", "-r", "dir"}), UsageError);
+  EXPECT_EQ(Parse({"--", "-j", "2"}).paths, (std::vector<std::string>{"-j", "2"}));
+}
+
+TEST(ConverterOptions, AJobCountOutsideOneToTheMaximumIsBadUsage) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"-j", "0", "d"},
+                                             {"-j", "-1", "d"},
+                                             {"-j", "65", "d"},
+                                             {"--jobs=4294967297", "d"},
+                                             {"-j", "two", "d"},
+                                             {"-j", "2.5", "d"},
+                                             {"-j", " 2", "d"},
+                                             {"--jobs=", "d"},
+                                             {"-j"},
+                                             {"-j4", "d"}}) {
+    EXPECT_THROW(Parse(args), UsageError) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+  }
+}
+
+TEST(ConverterOptions, TheUsageTextNamesEveryOptionTheParserTakes) {
+  const std::string_view usage = UsageText();
+  for (const char* name : {"-t, --type", "-r, --recursive", "-j, --jobs", "-q, --quiet",
+                           "-e, --entry", "-o, --out", "-l, --list", "-h, --help", "--version"}) {
+    EXPECT_NE(usage.find(name), std::string_view::npos) << name;
+  }
+}
+
 TEST(ConverterOptions, AfterADoubleDashEverythingIsAPath) {
   const Options o = Parse({"--", "-t", "--list"});
   EXPECT_EQ(o.paths, (std::vector<std::string>{"-t", "--list"}));
@@ -97,6 +148,19 @@ TEST(ConverterOptions, BadUsageIsRefused) {
     std::string joined;
     for (const auto& a : args) joined += a + " ";
     EXPECT_THROW(Parse(args), UsageError) << joined;
+  }
+}
+
+TEST(ConverterOptions, PngTypesAreNamedOnlyAndWritePngFiles) {
+  EXPECT_EQ(ParseOutputType("png"), OutputType::kPng);
+  EXPECT_EQ(ParseOutputType("png-t"), OutputType::kPngTransparent);
+  // 1 to 6 are the Save dialog's numbers, which has no PNG type.
+  for (const char* unnamed : {"7", "8", "0", "PNG", "png8", "png-ti"}) {
+    EXPECT_FALSE(ParseOutputType(unnamed).has_value()) << unnamed;
+  }
+  EXPECT_EQ(Parse({"--type=png-t", "a.bin"}).type, OutputType::kPngTransparent);
+  for (OutputType png : {OutputType::kPng, OutputType::kPngTransparent}) {
+    EXPECT_EQ(FileExtensionOf(png), ".png");
   }
 }
 

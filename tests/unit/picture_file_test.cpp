@@ -1,4 +1,4 @@
-// The writer each of the six file types picks, and what it does with a full-colour picture.
+// The writer each file type picks, and what each does with a full-colour picture.
 #include "export/picture_file.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include "common/dib_image.h"
 #include "export/bmp.h"
 #include "export/gif.h"
+#include "export/png.h"
 #include "export/rle.h"
 #include "test_support.h"
 
@@ -39,6 +40,8 @@ TEST(PictureFile, EachTypeWritesWhatItsWriterWritesAlone) {
     DibImage source = EightBit();
     if (const auto gif = GifArgumentsOf(type)) {
       expected = GifFileBytes(source, gif->interlaced, gif->transparentIndex);
+    } else if (IsPngType(type)) {
+      expected = PngFileBytes(source, type == PictureFileType::kPngTransparent);
     } else {
       DibImage encoded;
       const std::string reference = dir.File("reference.bmp");
@@ -77,6 +80,32 @@ TEST(PictureFile, AFullColourPictureIsABitmapUnderBothBitmapTypesAndNoGifAtAll) 
   EXPECT_EQ(test::ReadBytes(dir.File("old.gif")), (Bytes{'o', 'l', 'd'}));
   EXPECT_FALSE(test::FileExists(dir.File("new.gif")));
   EXPECT_EQ(dir.Names().size(), 3u) << "no temporary file is left behind";
+}
+
+TEST(PictureFile, PngTypesComeAfterTheSaveDialogsSixAndWriteTruecolourForFullColour) {
+  EXPECT_EQ(static_cast<int>(PictureFileType::kPng), kSaveDialogTypeCount);
+  EXPECT_EQ(static_cast<int>(PictureFileType::kPngTransparent), kSaveDialogTypeCount + 1);
+  EXPECT_EQ(kPictureFileTypeCount, kSaveDialogTypeCount + 2);
+  for (int t = 0; t < kPictureFileTypeCount; ++t) {
+    const auto type = static_cast<PictureFileType>(t);
+    EXPECT_EQ(IsPngType(type), t >= kSaveDialogTypeCount) << t;
+    if (IsPngType(type)) {
+      EXPECT_EQ(FileExtensionOf(type), ".png");
+      EXPECT_FALSE(GifArgumentsOf(type).has_value());
+    }
+  }
+
+  const test::TempDir dir;
+  for (auto type : {PictureFileType::kPng, PictureFileType::kPngTransparent}) {
+    DibImage full = TwentyFourBit();
+    const std::string path = dir.File("full" + std::to_string(static_cast<int>(type)) + ".png");
+    ASSERT_TRUE(WritePictureFile(path, type, full));
+    const Bytes written = test::ReadBytes(path);
+    ASSERT_GT(written.size(), 33u);
+    EXPECT_EQ(written[8 + 8 + 8], 8) << "bit depth";
+    EXPECT_EQ(written[8 + 8 + 9], 2) << "colour type: truecolour";
+    EXPECT_EQ(written, PngFileBytes(TwentyFourBit(), false));
+  }
 }
 
 }  // namespace

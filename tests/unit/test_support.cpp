@@ -221,6 +221,121 @@ bool PeerDecode(const std::string& path, PeerPicture& picture) {
 #endif
 }
 
+#ifndef _WIN32
+namespace {
+
+std::string ShellQuote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Runs command through the shell and collects its standard output; the exit status is returned
+// and the pipe is closed on every way out.
+int CaptureOutput(const std::string& command, Bytes& out) {
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  uint8_t chunk[65536];
+  for (size_t got; (got = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+    out.insert(out.end(), chunk, chunk + got);
+  }
+  return ::pclose(pipe);
+}
+
+// Debian's own program of the name when it is there, else whichever the PATH finds.
+std::string SystemProgram(const std::string& name) {
+  const std::string system = "/usr/bin/" + name;
+  return FileExists(system) ? system : name;
+}
+
+}  // namespace
+#endif
+
+bool PilDecodeRgba(const std::string& path, PeerRgba& picture) {
+#ifdef _WIN32
+  ADD_FAILURE() << "the peer decoder is not run under Windows (" << path << ")";
+  return false;
+#else
+  const char* chosen = std::getenv("QELVA_PYTHON");
+  const std::string python = chosen != nullptr ? chosen : SystemProgram("python3");
+  const char* script = std::getenv("QELVA_PEER_DECODER");
+  if (script == nullptr) script = QELVA_PEER_DECODER;
+  const std::string command =
+      ShellQuote(python) + " " + ShellQuote(script) + " --rgba " + ShellQuote(path);
+  Bytes out;
+  const int status = CaptureOutput(command, out);
+  const auto newline = std::find(out.begin(), out.end(), uint8_t{'\n'});
+  const std::string header(out.begin(), newline);
+  int width = -1, height = -1;
+  if (status != 0 || newline == out.end() ||
+      std::sscanf(header.c_str(), "%d %d", &width, &height) != 2 || width < 0 || height < 0) {
+    ADD_FAILURE() << "PIL cannot decode (status " << status << "): " << command;
+    return false;
+  }
+  picture.width = width;
+  picture.height = height;
+  picture.rgba.assign(newline + 1, out.end());
+  if (picture.rgba.size() != 4 * static_cast<size_t>(width) * static_cast<size_t>(height)) {
+    ADD_FAILURE() << "PIL gave " << picture.rgba.size() << " bytes for " << width << " x "
+                  << height << " pixels: " << command;
+    return false;
+  }
+  return true;
+#endif
+}
+
+bool MagickDecodeRgba(const std::string& path, PeerRgba& picture) {
+#ifdef _WIN32
+  ADD_FAILURE() << "ImageMagick is not run under Windows (" << path << ")";
+  return false;
+#else
+  const std::string size =
+      ShellQuote(SystemProgram("identify")) + " -format '%w %h' " + ShellQuote(path);
+  Bytes sizeText;
+  int status = CaptureOutput(size, sizeText);
+  sizeText.push_back(0);
+  int width = -1, height = -1;
+  if (status != 0 ||
+      std::sscanf(reinterpret_cast<const char*>(sizeText.data()), "%d %d", &width, &height) != 2) {
+    ADD_FAILURE() << "ImageMagick cannot read (status " << status << "): " << size;
+    return false;
+  }
+  const std::string pixels =
+      ShellQuote(SystemProgram("convert")) + " " + ShellQuote(path) + " -depth 8 rgba:-";
+  picture.rgba.clear();
+  status = CaptureOutput(pixels, picture.rgba);
+  if (status != 0) {
+    ADD_FAILURE() << "ImageMagick cannot decode (status " << status << "): " << pixels;
+    return false;
+  }
+  picture.width = width;
+  picture.height = height;
+  if (picture.rgba.size() != 4 * static_cast<size_t>(width) * static_cast<size_t>(height)) {
+    ADD_FAILURE() << "ImageMagick gave " << picture.rgba.size() << " bytes for " << width
+                  << " x " << height << " pixels: " << pixels;
+    return false;
+  }
+  return true;
+#endif
+}
+
+bool PngCheck(const std::string& path) {
+#ifdef _WIN32
+  ADD_FAILURE() << "pngcheck is not run under Windows (" << path << ")";
+  return false;
+#else
+  const std::string command = ShellQuote(SystemProgram("pngcheck")) + " -v " + ShellQuote(path);
+  Bytes out;
+  const int status = CaptureOutput(command, out);
+  if (status != 0) {
+    ADD_FAILURE() << "pngcheck reports (status " << status << "): "
+                  << std::string(out.begin(), out.end());
+    return false;
+  }
+  return true;
+#endif
+}
+
 #ifdef QELVA_HAVE_GIFLIB
 bool GiflibDecode(const Bytes& bytes, PeerPicture& picture) {
   peer::GiflibPicture read;

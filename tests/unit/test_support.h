@@ -86,6 +86,23 @@ struct PeerPicture {
 // the decoder cannot be run or rejects the file.
 bool PeerDecode(const std::string& path, PeerPicture& picture);
 
+// A picture as red, green, blue and alpha per pixel, top row first, as a peer decoder gave it.
+struct PeerRgba {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgba;
+};
+
+// Decodes path to RGBA pixels with python3-pil (peer_decode.py --rgba), or with ImageMagick's
+// convert, which reads PNG files through libpng. Each fails the calling test and returns false
+// when its decoder cannot be run or rejects the file.
+bool PilDecodeRgba(const std::string& path, PeerRgba& picture);
+bool MagickDecodeRgba(const std::string& path, PeerRgba& picture);
+
+// Runs pngcheck on a PNG file (chunk order and lengths, CRCs, the zlib stream). Fails the
+// calling test and returns false when pngcheck cannot be run or reports an error.
+bool PngCheck(const std::string& path);
+
 // Decodes a GIF file's bytes with giflib (linked into the native test program only), rows put
 // back in top-down order when the image is interlaced. Fails the calling test and returns false
 // when giflib rejects the file or the file holds other than one image.
