@@ -17,6 +17,7 @@
 #include "cli/console_progress.h"
 #include "common/dib_image.h"
 #include "common/errors.h"
+#include "common/folders.h"
 #include "common/os_error.h"
 #include "decode/archive.h"
 #include "decode/archive_titles.h"
@@ -33,7 +34,8 @@ constexpr std::string_view kMsgCannotCreateFolder = "ﾌｫﾙﾀﾞ %s を作�
 // The viewer's refusal of GIF for full-colour pictures, on one line.
 constexpr std::string_view kMsgFullColourGif = "フルカラーファイルはGIF形式でセーブできません";
 
-// Paths travel as UTF-8 text; std::filesystem sees them as UTF-8 on every platform.
+// Paths travel as UTF-8 text; std::filesystem only joins them here (common/folders.h reads
+// and makes the folders).
 fs::path PathFromUtf8(const std::string& text) {
   return fs::path(std::u8string(text.begin(), text.end()));
 }
@@ -115,11 +117,7 @@ class OutputFolders {
   bool Make(const std::string& folder) {
     std::lock_guard lock(mutex_);
     auto [it, fresh] = made_.try_emplace(folder, false);
-    if (fresh) {
-      std::error_code ec;
-      fs::create_directories(PathFromUtf8(folder), ec);
-      it->second = !ec;
-    }
+    if (fresh) it->second = MakeFolders(folder);
     return it->second;
   }
 
@@ -270,9 +268,7 @@ class Converter {
 
   bool PrepareOutFolder() {
     if (options_.outDir.empty()) return true;
-    std::error_code ec;
-    fs::create_directories(PathFromUtf8(options_.outDir), ec);
-    if (ec) {
+    if (!MakeFolders(options_.outDir)) {
       Fail(options_.outDir, FillMessage(kMsgCannotCreateFolder, options_.outDir));
       return false;
     }
@@ -285,12 +281,11 @@ class Converter {
   void ExpandInputs() {
     for (const std::string& given : options_.paths) {
       const std::string path = WithNativeSeparators(given);
-      std::error_code ec;
-      if (!fs::is_directory(PathFromUtf8(path), ec)) {
+      if (!IsFolder(path)) {
         inputs_.push_back({path, false, {}});
         continue;
       }
-      std::vector<fs::path> walked = {PathFromUtf8(path)};
+      std::vector<std::string> walked = {path};
       AddFolder(path, {}, walked);
     }
   }
@@ -299,22 +294,21 @@ class Converter {
   // them (a symbolic link back up) is passed over: following it would never end. A link that
   // leads nowhere or into a loop of links is no folder and no file, and is passed over too.
   void AddFolder(const std::string& folder, const fs::path& outFolder,
-                 std::vector<fs::path>& walked) {
-    std::vector<std::string> files;
-    std::vector<std::pair<std::string, fs::path>> subfolders;  // path, name
-    std::error_code ec;
-    for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end;
-         it.increment(ec)) {
-      std::error_code typeError;
-      if (it->is_regular_file(typeError)) {
-        files.push_back(Utf8FromPath(it->path()));
-      } else if (options_.recursive && it->is_directory(typeError)) {
-        subfolders.emplace_back(Utf8FromPath(it->path()), it->path().filename());
-      }
-    }
-    if (ec) {
-      Fail(folder, IoError::MessageFor(IoCodeFromErrorCode(ec)));
+                 std::vector<std::string>& walked) {
+    std::vector<FolderEntry> entries;
+    int ioCode = 0;
+    if (!ListFolder(folder, entries, ioCode)) {
+      Fail(folder, IoError::MessageFor(ioCode));
       return;
+    }
+    std::vector<std::string> files;
+    std::vector<std::pair<std::string, std::string>> subfolders;  // path, name
+    for (FolderEntry& entry : entries) {
+      if (entry.isFile) {
+        files.push_back(std::move(entry.path));
+      } else if (options_.recursive && entry.isFolder) {
+        subfolders.emplace_back(std::move(entry.path), std::move(entry.name));
+      }
     }
     std::sort(files.begin(), files.end());
     const std::string out = Utf8FromPath(outFolder);
@@ -322,14 +316,11 @@ class Converter {
 
     std::sort(subfolders.begin(), subfolders.end());
     for (const auto& [sub, name] : subfolders) {
-      const fs::path subPath = PathFromUtf8(sub);
-      const bool above = std::any_of(walked.begin(), walked.end(), [&](const fs::path& p) {
-        std::error_code sameError;
-        return fs::equivalent(subPath, p, sameError);
-      });
+      const bool above = std::any_of(walked.begin(), walked.end(),
+                                     [&](const std::string& p) { return SameFolder(sub, p); });
       if (above) continue;
-      walked.push_back(subPath);
-      AddFolder(sub, outFolder / name, walked);
+      walked.push_back(sub);
+      AddFolder(sub, outFolder / PathFromUtf8(name), walked);
       walked.pop_back();
     }
   }

@@ -39,4 +39,10 @@ std::wstring WindowsFilePath(std::string_view utf8Path) {
   return L"\\\\?\\" + full;
 }
 
+std::string Utf8FromWindowsFilePath(std::wstring_view path) {
+  if (path.starts_with(L"\\\\?\\UNC\\")) return "\\\\" + NarrowToUtf8(path.substr(8));
+  if (path.starts_with(L"\\\\?\\")) return NarrowToUtf8(path.substr(4));
+  return NarrowToUtf8(path);
+}
+
 }  // namespace qelva

@@ -14,5 +14,8 @@ std::string NarrowToUtf8(std::wstring_view text);
 // resolved), which the file functions take at any length whatever the system's settings; shorter
 // ones are passed as they are.
 std::wstring WindowsFilePath(std::string_view utf8Path);
+// The UTF-8 text of a path the file functions gave or took, without the "\\?\" of the long
+// form, as the program keeps and shows paths.
+std::string Utf8FromWindowsFilePath(std::wstring_view path);
 
 }  // namespace qelva

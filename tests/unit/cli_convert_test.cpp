@@ -16,6 +16,7 @@
 #include "cli/console_progress.h"
 #include "cli/convert.h"
 #include "common/byte_order.h"
+#include "common/folders.h"
 #include "test_support.h"
 
 namespace qelva::cli {
@@ -325,25 +326,26 @@ void WriteMixedTree(const std::string& root) {
   test::WriteBytes(test::JoinPath(docs, "readme.txt"), {'x'});
 }
 
-fs::path FsPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 // Every file below a folder: its path relative to the folder, with "/" between names, and its
-// bytes. Folders without files show as "name/".
-std::map<std::string, Bytes> TreeOf(const std::string& root) {
-  std::map<std::string, Bytes> tree;
-  const fs::path base = FsPath(root);
-  for (const auto& entry : fs::recursive_directory_iterator(base)) {
-    const std::u8string relative = entry.path().lexically_relative(base).generic_u8string();
-    std::string name(relative.begin(), relative.end());
-    if (entry.is_directory()) {
-      if (fs::is_empty(entry.path())) tree[name + "/"];
-    } else {
-      const std::u8string path = entry.path().u8string();
-      tree[name] = test::ReadBytes(std::string(path.begin(), path.end()));
+// bytes. Folders without files show as "name/"; links are not followed.
+void AddTree(const std::string& folder, const std::string& relative,
+             std::map<std::string, Bytes>& tree) {
+  std::vector<FolderEntry> entries;
+  int ioCode = 0;
+  ASSERT_TRUE(ListFolder(folder, entries, ioCode)) << folder << ": " << ioCode;
+  if (entries.empty() && !relative.empty()) tree[relative];
+  for (const FolderEntry& entry : entries) {
+    if (entry.isFolder && !entry.isLink) {
+      AddTree(entry.path, relative + entry.name + "/", tree);
+    } else if (entry.isFile) {
+      tree[relative + entry.name] = test::ReadBytes(entry.path);
     }
   }
+}
+
+std::map<std::string, Bytes> TreeOf(const std::string& root) {
+  std::map<std::string, Bytes> tree;
+  AddTree(root, "", tree);
   return tree;
 }
 
@@ -544,12 +546,12 @@ TEST(ConverterRecursive, LinksUpTheTreeAndLinkLoopsAreNotFollowedAndOtherLinksAr
   test::WriteBytes(in.File("item01.bin"), test::ItemPictureFile(1));
   test::WriteBytes(test::JoinPath(sub, "item02.bin"), test::ItemPictureFile(2));
   std::error_code ec;
-  fs::create_directory_symlink("..", FsPath(test::JoinPath(sub, "up")), ec);
+  fs::create_directory_symlink("..", test::FsPath(test::JoinPath(sub, "up")), ec);
   if (ec) GTEST_SKIP() << "no symbolic links here: " << ec.message();
-  fs::create_directory_symlink(".", FsPath(test::JoinPath(sub, "self")), ec);
-  fs::create_directory_symlink("loop2", FsPath(in.File("loop1")), ec);
-  fs::create_directory_symlink("loop1", FsPath(in.File("loop2")), ec);
-  fs::create_directory_symlink("sub", FsPath(in.File("side")), ec);
+  fs::create_directory_symlink(".", test::FsPath(test::JoinPath(sub, "self")), ec);
+  fs::create_directory_symlink("loop2", test::FsPath(in.File("loop1")), ec);
+  fs::create_directory_symlink("loop1", test::FsPath(in.File("loop2")), ec);
+  fs::create_directory_symlink("sub", test::FsPath(in.File("side")), ec);
   ASSERT_FALSE(ec) << ec.message();
 
   for (const char* jobs : {"1", "2"}) {
@@ -673,6 +675,42 @@ TEST(Converter, PngTypesWriteEveryPictureAndEntryAsAnIndexedPng) {
     }
 #endif
   }
+}
+
+}  // namespace
+}  // namespace qelva::cli
+
+namespace qelva::cli {
+namespace {
+
+// Folder names in several scripts, nested until the pictures' paths pass 300 characters in the
+// input tree and again under a deep output folder: Windows' old 260-character limit must not
+// show, and every name must come out as it went in.
+TEST(ConverterRecursive, LongPathsAndNamesInAnyScriptAreConvertedAndMirrored) {
+  TempDir in, out;
+  const std::vector<std::string> names = {"Ελληνικά", "한국어 폴더", "Кириллица", "😀 emoji",
+                                          "עברית", std::string(70, 'l'), std::string(70, 'm'),
+                                          std::string(70, 'n'), std::string(70, 'p')};
+  std::string folder = in.path();
+  std::string relative;
+  for (const std::string& name : names) {
+    folder = test::JoinPath(folder, name);
+    relative += name + "/";
+    test::MakeFolder(folder);
+  }
+  test::WriteBytes(test::JoinPath(folder, "Item01.bin"), test::ItemPictureFile(9));
+  test::WriteBytes(test::JoinPath(folder, "omall.dat"), BromideArchive());
+  ASSERT_GT(test::JoinPath(folder, "Item01.bin").size(), 300u);
+
+  const std::string target = test::JoinPath(out.path(), std::string(120, 'o'));
+  for (const char* jobs : {"1", "2"}) {
+    const Outcome run = Convert({"-r", "-j", jobs, "-e", "3", "-o", target, in.path()});
+    EXPECT_EQ(run.status, 0) << jobs;
+    EXPECT_TRUE(run.console.err.empty()) << jobs;
+  }
+  const auto tree = TreeOf(target);
+  EXPECT_EQ(Keys(tree), (std::vector<std::string>{relative + "Item01.bmp", relative + "omall-3.bmp"}));
+  EXPECT_EQ(tree.at(relative + "Item01.bmp").back(), 9);
 }
 
 }  // namespace

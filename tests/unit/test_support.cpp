@@ -11,6 +11,9 @@
 #include <random>
 
 #include "common/byte_order.h"
+#ifdef _WIN32
+#include "common/wide_text_win.h"
+#endif
 
 #ifdef QELVA_HAVE_GIFLIB
 #include "peer/giflib_reader.h"
@@ -21,16 +24,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
+}  // namespace
+
+#ifdef _WIN32
+// Long paths in their \\?\ form, as the program's own file layer opens them.
+fs::path FsPath(const std::string& utf8) { return fs::path(WindowsFilePath(utf8)); }
+std::string Utf8(const fs::path& path) { return Utf8FromWindowsFilePath(path.native()); }
+#else
 fs::path FsPath(const std::string& utf8) {
   return fs::path(std::u8string(utf8.begin(), utf8.end()));
 }
-
 std::string Utf8(const fs::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 }
-
-}  // namespace
+#endif
 
 TempDir::TempDir() {
   std::random_device random;

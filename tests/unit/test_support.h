@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -34,6 +35,10 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// A UTF-8 path as std::filesystem takes it (on Windows a long one in its \\?\ form), and back.
+std::filesystem::path FsPath(const std::string& utf8);
+std::string Utf8(const std::filesystem::path& path);
 
 // folder joined with name by the platform's separator (UTF-8).
 std::string JoinPath(const std::string& folder, std::string_view name);
