@@ -20,7 +20,7 @@ jobs=$(nproc)
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j "$jobs" --target qelvaconv qelva_make_samples
 
-types=(bmp rle gif gif-i gif-t gif-ti)
+types=(bmp rle gif gif-i gif-t gif-ti png png-t)
 rm -rf "$out/samples"
 for type in "${types[@]}"; do rm -rf "${out:?}/$type"; done
 build/release/qelva_make_samples "$out/samples"
