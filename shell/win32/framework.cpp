@@ -171,4 +171,28 @@ LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
   return result;
 }
 
+LRESULT PaintedControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd(), &ps);
+      Paint(dc, ps.rcPaint);
+      EndPaint(hwnd(), &ps);
+      return 0;
+    }
+    case WM_PRINTCLIENT: {
+      RECT all;
+      GetClientRect(hwnd(), &all);
+      Paint(reinterpret_cast<HDC>(wParam), all);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETCURSOR:
+      if (BusyCursor::Apply()) return TRUE;
+      break;
+  }
+  return Window::HandleMessage(message, wParam, lParam);
+}
+
 }  // namespace qelva::win32

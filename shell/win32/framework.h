@@ -83,4 +83,13 @@ class Window {
   HWND hwnd_ = nullptr;
 };
 
+// A child control that paints itself: WM_PAINT and WM_PRINTCLIENT go to Paint, which covers the
+// whole control (its background is never erased first), and the hourglass shows over it while
+// the program is busy.
+class PaintedControl : public Window {
+ protected:
+  virtual void Paint(HDC dc, const RECT& area) = 0;
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
 }  // namespace qelva::win32

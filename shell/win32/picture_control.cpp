@@ -52,20 +52,6 @@ void PictureControl::PaintPart(HDC dc, int left, int top, int width, int height)
 
 LRESULT PictureControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd(), &ps);
-      Paint(dc, ps.rcPaint);
-      EndPaint(hwnd(), &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT: {
-      RECT all{0, 0, width_, height_};
-      Paint(reinterpret_cast<HDC>(wParam), all);
-      return 0;
-    }
-    case WM_ERASEBKGND:
-      return 1;
     case WM_LBUTTONDOWN:
       SetCapture(hwnd());
       return 0;
@@ -78,11 +64,8 @@ LRESULT PictureControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
       if (PtInRect(&client, at) && onClick) onClick();
       return 0;
     }
-    case WM_SETCURSOR:
-      if (BusyCursor::Apply()) return TRUE;
-      break;
   }
-  return Window::HandleMessage(message, wParam, lParam);
+  return PaintedControl::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace qelva::win32

@@ -10,7 +10,7 @@
 
 namespace qelva::win32 {
 
-class PictureControl final : public Window {
+class PictureControl final : public PaintedControl {
  public:
   static constexpr const wchar_t* kClassName = L"TImage";
 
@@ -32,7 +32,7 @@ class PictureControl final : public Window {
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void Paint(HDC dc, const RECT& area);
+  void Paint(HDC dc, const RECT& area) override;
   Bitmap bitmap_;
   Palette palette_;
   int width_ = 0, height_ = 0;

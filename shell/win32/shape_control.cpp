@@ -57,7 +57,7 @@ void ShapeControl::Hide() {
   ShowWindow(hwnd(), SW_HIDE);
 }
 
-void ShapeControl::Paint(HDC dc) {
+void ShapeControl::Paint(HDC dc, const RECT&) {
   RECT area{0, 0, bounds_.width, bounds_.height};
   if (below_) {
     below_->PaintPart(dc, bounds_.left, bounds_.top, bounds_.width, bounds_.height);
@@ -76,18 +76,6 @@ void ShapeControl::Paint(HDC dc) {
 
 LRESULT ShapeControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(hwnd(), &ps);
-      Paint(dc);
-      EndPaint(hwnd(), &ps);
-      return 0;
-    }
-    case WM_PRINTCLIENT:
-      Paint(reinterpret_cast<HDC>(wParam));
-      return 0;
-    case WM_ERASEBKGND:
-      return 1;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
@@ -108,11 +96,8 @@ LRESULT ShapeControl::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         ReleaseCapture();
       }
       return 0;
-    case WM_SETCURSOR:
-      if (BusyCursor::Apply()) return TRUE;
-      break;
   }
-  return Window::HandleMessage(message, wParam, lParam);
+  return PaintedControl::HandleMessage(message, wParam, lParam);
 }
 
 }  // namespace qelva::win32

@@ -13,7 +13,7 @@ namespace qelva::win32 {
 
 class PictureControl;
 
-class ShapeControl final : public Window {
+class ShapeControl final : public PaintedControl {
  public:
   static constexpr const wchar_t* kClassName = L"TShape";
 
@@ -39,7 +39,7 @@ class ShapeControl final : public Window {
 
  private:
   void Place();
-  void Paint(HDC dc);
+  void Paint(HDC dc, const RECT& area) override;
   const PictureControl* below_ = nullptr;
   shell::ShapeBounds bounds_;
   POINT origin_{0, 0};

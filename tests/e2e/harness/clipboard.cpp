@@ -336,15 +336,7 @@ void LetInputArrive(HWND main) {
   const DWORD process = ProcessOf(main);
   const std::vector<HWND> before = TopLevelWindows(kDialogClass, process);
   if (auto typed = Typed(PressKeys(main, {"alt+f", "m"}), "type Alt+F, M"); !typed) return typed;
-  HWND dialog = nullptr;
-  WaitUntil(
-      [&] {
-        for (HWND d : TopLevelWindows(kDialogClass, process)) {
-          if (std::find(before.begin(), before.end(), d) == before.end()) dialog = d;
-        }
-        return dialog != nullptr;
-      },
-      10s);
+  HWND dialog = WaitForNewDialog(process, before);
   if (dialog == nullptr) return ::testing::AssertionFailure() << "no open dialog after Alt+F, M";
   if (auto typed = Typed(TypeText(dialog, NarrowToUtf8(fullPath)), "type the path"); !typed)
     return typed;

@@ -61,18 +61,6 @@ XRun KeysToFocus(const std::vector<std::string>& keys) {
   return Xdotool(args);
 }
 
-HWND WaitForNewDialog(DWORD processId, const std::vector<HWND>& before, Millis timeout) {
-  HWND dialog = nullptr;
-  WaitUntil(
-      [&] {
-        for (HWND d : TopLevelWindows(kDialogClass, processId)) {
-          if (std::find(before.begin(), before.end(), d) == before.end()) dialog = d;
-        }
-        return dialog != nullptr;
-      },
-      timeout);
-  return dialog;
-}
 
 ::testing::AssertionResult FindSaveDialogControls(HWND dialog, SaveDialog& found) {
   found = SaveDialog{dialog, nullptr, nullptr};

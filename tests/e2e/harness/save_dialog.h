@@ -33,8 +33,6 @@ struct SaveDialog {
   HWND types = nullptr;  // the file-type combo box
 };
 
-// A standard dialog of the process that is not among `before`; null when none came in time.
-HWND WaitForNewDialog(DWORD processId, const std::vector<HWND>& before, Millis timeout = 10s);
 
 // Finds the file-name field and the type combo box of a common file dialog; on failure the
 // message lists the dialog's controls.

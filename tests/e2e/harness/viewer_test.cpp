@@ -104,16 +104,7 @@ HWND ViewerTest::OpenDialog(HWND main) {
   const DWORD process = ProcessOf(main);
   const std::vector<HWND> before = TopLevelWindows(kDialogClass, process);
   if (!Keys(main, {"alt+f", "o"})) return nullptr;
-  HWND dialog = nullptr;
-  WaitUntil(
-      [&] {
-        for (HWND d : TopLevelWindows(kDialogClass, process)) {
-          if (std::find(before.begin(), before.end(), d) == before.end()) dialog = d;
-        }
-        return dialog != nullptr;
-      },
-      10s);
-  return dialog;
+  return WaitForNewDialog(process, before);
 }
 
 ::testing::AssertionResult ViewerTest::TypeAndEnter(HWND dialog, const std::wstring& text) {

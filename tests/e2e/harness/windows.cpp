@@ -1,5 +1,6 @@
 #include "harness/windows.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace qelva::e2e {
@@ -178,6 +179,19 @@ std::wstring MessageBoxText(HWND box) {
     if (!t.empty()) text += t;
   }
   return text;
+}
+
+HWND WaitForNewDialog(DWORD processId, const std::vector<HWND>& before, Millis timeout) {
+  HWND dialog = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND d : TopLevelWindows(kDialogClass, processId)) {
+          if (std::find(before.begin(), before.end(), d) == before.end()) dialog = d;
+        }
+        return dialog != nullptr;
+      },
+      timeout);
+  return dialog;
 }
 
 }  // namespace qelva::e2e

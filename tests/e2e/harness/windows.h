@@ -37,6 +37,10 @@ inline constexpr wchar_t kDialogClass[] = L"#32770";
 // The window class of a popup menu while it is open.
 inline constexpr wchar_t kPopupMenuClass[] = L"#32768";
 
+// The first visible dialog (class #32770) of the process that is not one of `before`; null when
+// none came in time.
+HWND WaitForNewDialog(DWORD processId, const std::vector<HWND>& before, Millis timeout = 10s);
+
 // Direct children of a window, of a class (any when empty).
 std::vector<HWND> ChildrenOf(HWND parent, const std::wstring& className = L"");
 // The child of that class whose text is `text`, or null.
