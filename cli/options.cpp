@@ -140,8 +140,8 @@ std::string_view UsageText() {
          "  -h, --help      this text\n"
          "      --version   the version\n"
          "\n"
-         "Kabe01.bin becomes Kabe01.bmp (or .gif); entry n of an archive becomes\n"
-         "<archive name>-<n>.bmp (or .gif).\n"
+         "Kabe01.bin becomes Kabe01.bmp (or .gif, .png); entry n of an archive becomes\n"
+         "<archive name>-<n>.bmp (or .gif, .png).\n"
          "Exit status: 0 all converted, 1 some input failed, 2 bad usage.\n";
 }
 

@@ -6,7 +6,8 @@
 #   1. native Release build, unit tests                       build/release
 #   2. native build with ASan + UBSan, unit tests             build/sanitize
 #   3. mingw-w64 x64 build, unit tests and the viewer's       build/win64
-#      end-to-end tests under Wine on a private X display
+#      end-to-end tests under Wine on a private X display, and
+#      the converter's files compared with the native build's
 #   4. mingw-w64 x86 build, every target compiled and linked  build/win32 (this kernel cannot run it)
 #
 # Needs what scripts/setup.sh installs. QELVA_JOBS sets the parallel jobs (default: the cores, at
@@ -82,6 +83,9 @@ win64() {
   configure_and_build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x64.cmake -DCMAKE_BUILD_TYPE=Release
   # Wine runs are serial: one Wine process runs the whole unit test program.
   ctest --test-dir build/win64 --output-on-failure --no-tests=error
+  # The same files from the Linux and the Windows converter, for every type.
+  bash tests/peer/same_on_both.sh build/release/qelva_make_samples build/release/qelvaconv \
+    build/win64/tests/run-qelvaconv.sh build/win64/same-on-both
 }
 
 win32() {
