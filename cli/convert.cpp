@@ -316,8 +316,9 @@ class Converter {
 
     std::sort(subfolders.begin(), subfolders.end());
     for (const auto& [sub, name] : subfolders) {
+      const std::string& path = sub;  // clang 14 lets no lambda name a structured binding
       const bool above = std::any_of(walked.begin(), walked.end(),
-                                     [&](const std::string& p) { return SameFolder(sub, p); });
+                                     [&](const std::string& p) { return SameFolder(path, p); });
       if (above) continue;
       walked.push_back(sub);
       AddFolder(sub, outFolder / PathFromUtf8(name), walked);
