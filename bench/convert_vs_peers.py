@@ -11,13 +11,13 @@ Usage: bench/convert_vs_peers.py [BUILD_DIR] [RUNS] [WORK_PARENT]
 Prints a Markdown table of median wall-clock times and ratios, with the machine it ran on.
 """
 import os
-import platform
 import shutil
-import statistics
 import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from timing import file_system, fresh, machine, timed  # noqa: E402
 
 build = sys.argv[1] if len(sys.argv) > 1 else "build/release"
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
@@ -30,22 +30,8 @@ if not mogrify or not os.path.exists(convert):
     sys.exit("ImageMagick is missing: run scripts/setup.sh")
 
 
-def machine():
-    model = platform.processor() or "unknown CPU"
-    try:
-        with open("/proc/cpuinfo") as f:
-            for line in f:
-                if line.startswith("model name"):
-                    model = line.split(":", 1)[1].strip()
-                    break
-    except OSError:
-        pass
-    return f"{model}, {os.cpu_count()} cores, {platform.system()} {platform.release()}"
 
 
-def fresh(path):
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
 
 
 def folder_bytes(path):
@@ -53,15 +39,6 @@ def folder_bytes(path):
                if os.path.isfile(os.path.join(path, n)))
 
 
-def timed(prepare, command):
-    """Median wall-clock seconds of `runs` runs; prepare() runs untimed before each."""
-    times = []
-    for _ in range(runs + 1):  # the first run warms the page cache and is dropped
-        prepare()
-        start = time.perf_counter()
-        command()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times[1:])
 
 
 def run(*args):
@@ -76,9 +53,6 @@ def copy_files(sources, target):
                 shutil.copyfile(path, os.path.join(target, os.path.basename(folder) + "-" + name))
 
 
-def file_system(path):
-    out = subprocess.run(["df", "--output=fstype", path], capture_output=True, text=True).stdout
-    return out.split()[-1] if out.split() else "unknown"
 
 
 with tempfile.TemporaryDirectory(prefix="qelva-bench-", dir=work_parent) as work:
@@ -98,10 +72,10 @@ with tempfile.TemporaryDirectory(prefix="qelva-bench-", dir=work_parent) as work
         pictures = len(os.listdir(ours))
         out = os.path.join(work, "out")
         copy = lambda: copy_files([samples, ours], out)
-        t_ours = timed(lambda: fresh(out), lambda: run(qelvaconv, "-t", kind, "-o", out, samples))
-        t_copy = timed(lambda: fresh(out), copy)
+        t_ours = timed(runs, lambda: fresh(out), lambda: run(qelvaconv, "-t", kind, "-o", out, samples))
+        t_copy = timed(runs, lambda: fresh(out), copy)
         magick = [mogrify, "-path", out, "-format", ext, *magick_args]
-        t_magick = timed(lambda: fresh(out),
+        t_magick = timed(runs, lambda: fresh(out),
                          lambda: run(*magick, *sorted(os.path.join(bitmaps, n) for n in os.listdir(bitmaps))))
         inputs = sorted(os.listdir(bitmaps))
 
@@ -110,7 +84,7 @@ with tempfile.TemporaryDirectory(prefix="qelva-bench-", dir=work_parent) as work
                 target = os.path.join(out, os.path.splitext(n)[0] + "." + ext)
                 run(convert, os.path.join(bitmaps, n), *magick_args, target)
 
-        t_convert = timed(lambda: fresh(out), convert_each)
+        t_convert = timed(runs, lambda: fresh(out), convert_each)
         rows.append((kind, pictures, folder_bytes(samples), folder_bytes(ours), t_ours, t_copy,
                      t_magick, t_convert))
 

@@ -20,13 +20,13 @@ Usage: bench/converter_speed.py [BUILD_DIR] [RUNS] [WORK_PARENT]
 Prints Markdown tables of median wall-clock times and ratios, with the machine.
 """
 import os
-import platform
 import shutil
-import statistics
 import subprocess
 import sys
 import tempfile
-import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from timing import file_system, fresh, machine, timed  # noqa: E402
 
 build = sys.argv[1] if len(sys.argv) > 1 else "build/release"
 runs = int(sys.argv[2]) if len(sys.argv) > 2 else 7
@@ -51,24 +51,10 @@ for path in open(listing).read().splitlines():
 """
 
 
-def machine():
-    model = platform.processor() or "unknown CPU"
-    with open("/proc/cpuinfo") as f:
-        for line in f:
-            if line.startswith("model name"):
-                model = line.split(":", 1)[1].strip()
-                break
-    return f"{model}, {os.cpu_count()} cores, {platform.system()} {platform.release()}"
 
 
-def file_system(path):
-    out = subprocess.run(["df", "--output=fstype", path], capture_output=True, text=True).stdout
-    return out.split()[-1] if out.split() else "unknown"
 
 
-def fresh(path):
-    shutil.rmtree(path, ignore_errors=True)
-    os.makedirs(path)
 
 
 def files_below(root, extension=None):
@@ -88,15 +74,6 @@ def run(*args, check=True):
     subprocess.run(args, check=check, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
-def timed(prepare, command):
-    """Median wall-clock seconds of `runs` runs; prepare() runs untimed before each."""
-    times = []
-    for _ in range(runs + 1):  # the first run warms the page cache and is dropped
-        prepare()
-        start = time.perf_counter()
-        command()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times[1:])
 
 
 def copy_all(paths, target):
@@ -119,7 +96,7 @@ def measure(work, label, source):
     def ours(kind, jobs):
         command = lambda: run(qelvaconv, "-q", "-r", "-j", str(jobs), "-t", kind, "-o", out,
                               source, check=False)
-        seconds = timed(lambda: fresh(out), command)
+        seconds = timed(runs, lambda: fresh(out), command)
         return seconds, bytes_of(files_below(out))
 
     def magick(extension):
@@ -127,7 +104,7 @@ def measure(work, label, source):
         def clean():
             for p in files_below(bitmaps, "." + extension):
                 os.remove(p)
-        seconds = timed(clean, lambda: run(mogrify, "-format", extension, *bmp_files))
+        seconds = timed(runs, clean, lambda: run(mogrify, "-format", extension, *bmp_files))
         return seconds, bytes_of(files_below(bitmaps, "." + extension))
 
     for kind in ("gif", "png"):
@@ -138,12 +115,12 @@ def measure(work, label, source):
         written = files_below(kept)
         results[kind, "qelvaconv -j 2"] = ours(kind, 2)
         results[kind, "copy (floor)"] = (
-            timed(lambda: fresh(out), lambda: copy_all(game_files + written, out)),
+            timed(runs, lambda: fresh(out), lambda: copy_all(game_files + written, out)),
             bytes_of(written))
         results[kind, "mogrify"] = magick(kind)
-    seconds = timed(lambda: fresh(out), lambda: run(giflib_convert, out, listing))
+    seconds = timed(runs, lambda: fresh(out), lambda: run(giflib_convert, out, listing))
     results["gif", "giflib converter"] = (seconds, bytes_of(files_below(out)))
-    seconds = timed(lambda: fresh(out),
+    seconds = timed(runs, lambda: fresh(out),
                     lambda: run(pillow_python, "-c", PILLOW_SCRIPT, out, listing))
     results["png", "Pillow"] = (seconds, bytes_of(files_below(out)))
     return results

@@ -13,14 +13,8 @@
 set -euo pipefail
 make_samples=$1 qelvaconv=$2 work=$3 type=$4 giflib=${5:-}
 here=$(cd "$(dirname "$0")" && pwd)
-case $type in
-  bmp | rle) ext=bmp transparent=-1 ;;
-  gif | gif-i) ext=gif transparent=-1 ;;
-  gif-t | gif-ti) ext=gif transparent=0 ;;
-  png) ext=png transparent=-1 ;;
-  png-t) ext=png transparent=0 ;;
-  *) echo "convert_tree_check.sh: unknown type $type" >&2; exit 2 ;;
-esac
+# shellcheck source=output_type.sh
+source "$here/output_type.sh"
 fail() { echo "convert_tree_check.sh: $*" >&2; exit 1; }
 
 rm -rf "$work"
