@@ -38,20 +38,10 @@ uint16_t Field16(const Bytes& block, size_t at) {
   return failure;
 }
 
-class Clipboard : public ViewerTest {
- protected:
-  HWND ShowSample(const std::wstring& name, const Decoded& picture) {
-    EXPECT_FALSE(picture.image.Empty()) << Narrow(name) << ": " << picture.failure;
-    HWND main = StartAndWaitForWindow({name});
-    if (main == nullptr) return nullptr;
-    EXPECT_EQ(Narrow(WaitForCaption(main, CaptionFor(picture))), Narrow(CaptionFor(picture)));
-    BringToFront(main);
-    return main;
-  }
-};
+class Clipboard : public ViewerTest {};
 
 TEST_F(Clipboard, CopyGivesTheEightBitPictureAndAfterAnOverlayItsTwentyFourBitComposition) {
-  const Decoded item = DecodeSample(L"Item01.bin");
+  Decoded item;
   const Decoded laid = DecodeSample(L"ITEM02.BIN");
   ASSERT_FALSE(laid.image.Empty()) << laid.failure;
   HWND main = ShowSample(L"Item01.bin", item);
@@ -305,7 +295,7 @@ std::vector<Block> RandomBlocks(int longer) {
 constexpr int kQuickKeyDelayMs = 25;
 
 TEST_F(Clipboard, PasteRefusesBlocksItCannotLayAndLaysNoPictureButAnEightBitOne) {
-  const Decoded item = DecodeSample(L"Item01.bin");
+  Decoded item;
   HWND main = ShowSample(L"Item01.bin", item);
   ASSERT_NE(main, nullptr);
   const DWORD process = ProcessOf(main);

@@ -10,19 +10,6 @@ namespace {
 
 class Display : public ViewerTest {
  protected:
-  // Starts the viewer on one sample and waits until it shows it (caption and picture control).
-  HWND OpenSample(const std::wstring& name, Decoded& picture) {
-    picture = DecodeSample(name);
-    EXPECT_FALSE(picture.image.Empty())
-        << "our own decoding of " << Narrow(name) << " failed: " << picture.failure;
-    if (picture.image.Empty()) return nullptr;
-    HWND main = StartAndWaitForWindow({name});
-    if (main == nullptr) return nullptr;
-    EXPECT_EQ(Narrow(WaitForCaption(main, CaptionFor(picture))), Narrow(CaptionFor(picture)));
-    BringToFront(main);
-    return main;
-  }
-
   static ::testing::AssertionResult FittedTo(HWND main, const DibImage& picture, int zoom) {
     const Fit fit = ExpectedFit(main, picture.Width() * zoom, picture.Height() * zoom);
     const RECT actual = WindowRectOf(main);
@@ -43,7 +30,7 @@ class Display : public ViewerTest {
 
 TEST_F(Display, AnItemAtOneHundredPercentShowsItsPaletteColoursInTheSmallestWindow) {
   Decoded item;
-  HWND main = OpenSample(L"Item01.bin", item);
+  HWND main = ShowSample(L"Item01.bin", item);
   ASSERT_NE(main, nullptr);
   ASSERT_EQ(item.image.Width(), 112);
 
@@ -59,7 +46,7 @@ TEST_F(Display, AnItemAtOneHundredPercentShowsItsPaletteColoursInTheSmallestWind
 
 TEST_F(Display, ChoosingThreeHundredPercentWithTheKeyboardEnlargesEveryPixelInPlace) {
   Decoded item;
-  HWND main = OpenSample(L"Item01.bin", item);
+  HWND main = ShowSample(L"Item01.bin", item);
   ASSERT_NE(main, nullptr);
   const RECT before = WindowRectOf(main);
 
@@ -81,7 +68,7 @@ TEST_F(Display, ChoosingThreeHundredPercentWithTheKeyboardEnlargesEveryPixelInPl
 
 TEST_F(Display, EveryZoomOfTheViewMenuShowsThePictureAtItsScale) {
   Decoded item;
-  HWND main = OpenSample(L"ITEM02.BIN", item);
+  HWND main = ShowSample(L"ITEM02.BIN", item);
   ASSERT_NE(main, nullptr);
   for (int zoom : {2, 4, 3, 1}) {
     SCOPED_TRACE("zoom " + std::to_string(zoom * 100) + "%");
@@ -94,7 +81,7 @@ TEST_F(Display, EveryZoomOfTheViewMenuShowsThePictureAtItsScale) {
 
 TEST_F(Display, AWideBackgroundGetsItsFramesAddedToTheWindowSize) {
   Decoded background;
-  HWND main = OpenSample(L"BG01.BIN", background);
+  HWND main = ShowSample(L"BG01.BIN", background);
   ASSERT_NE(main, nullptr);
   ASSERT_EQ(background.image.Width(), 640);
   ASSERT_EQ(background.image.Height(), 448);

@@ -20,18 +20,6 @@ RECT At(POINT corner, int width, int height) {
 
 class Overlay : public ViewerTest {
  protected:
-  // Starts the viewer on a sample, waits until it shows it, and brings it to the front.
-  HWND ShowSample(const std::wstring& name, Decoded& picture) {
-    picture = DecodeSample(name);
-    EXPECT_FALSE(picture.image.Empty()) << Narrow(name) << ": " << picture.failure;
-    if (picture.image.Empty()) return nullptr;
-    HWND main = StartAndWaitForWindow({name});
-    if (main == nullptr) return nullptr;
-    EXPECT_EQ(Narrow(WaitForCaption(main, CaptionFor(picture))), Narrow(CaptionFor(picture)));
-    BringToFront(main);
-    return main;
-  }
-
   // The client area shows the composed picture at the zoom from the top left, once painted.
   static ::testing::AssertionResult ShowsComposed(HWND main, const ColourPicture& composed,
                                                   int zoom) {

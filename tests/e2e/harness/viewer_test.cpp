@@ -66,6 +66,18 @@ HWND ViewerTest::StartAndWaitForWindow(const std::vector<std::wstring>& argument
   return main;
 }
 
+HWND ViewerTest::ShowSample(const std::wstring& name, Decoded& picture) {
+  picture = DecodeSample(name);
+  EXPECT_FALSE(picture.image.Empty())
+      << "our own decoding of " << Narrow(name) << " failed: " << picture.failure;
+  if (picture.image.Empty()) return nullptr;
+  HWND main = StartAndWaitForWindow({name});
+  if (main == nullptr) return nullptr;
+  EXPECT_EQ(Narrow(WaitForCaption(main, CaptionFor(picture))), Narrow(CaptionFor(picture)));
+  BringToFront(main);
+  return main;
+}
+
 ::testing::AssertionResult ViewerTest::Keys(HWND window, const std::vector<std::string>& keys) {
   const XRun run = PressKeys(window, keys);
   std::string joined;

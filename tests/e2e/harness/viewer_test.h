@@ -38,6 +38,10 @@ class ViewerTest : public ::testing::Test {
   // Starts it and waits for its main window; null (with a failure recorded) if none came.
   HWND StartAndWaitForWindow(const std::vector<std::wstring>& arguments);
 
+  // Decodes a sample, starts the viewer on it, waits until its caption names it and brings it to
+  // the front; null (with a failure recorded) when any of that failed.
+  HWND ShowSample(const std::wstring& name, Decoded& picture);
+
   // Types keys into the window through X; records a failure when xdotool did not run them.
   ::testing::AssertionResult Keys(HWND window, const std::vector<std::string>& keys);
   // Chooses a zoom item of the View menu with the keyboard and waits until the picture control
