@@ -19,6 +19,7 @@
 #include "common/errors.h"
 #include "common/folders.h"
 #include "common/os_error.h"
+#include "common/utf8_path.h"
 #include "decode/archive.h"
 #include "decode/archive_titles.h"
 #include "decode/format.h"
@@ -33,25 +34,6 @@ constexpr std::string_view kMsgAlreadyWritten = "出力ﾌｧｲﾙ %s はこの
 constexpr std::string_view kMsgCannotCreateFolder = "ﾌｫﾙﾀﾞ %s を作成できません";
 // The viewer's refusal of GIF for full-colour pictures, on one line.
 constexpr std::string_view kMsgFullColourGif = "フルカラーファイルはGIF形式でセーブできません";
-
-// Paths travel as UTF-8 text; std::filesystem only joins them here (common/folders.h reads
-// and makes the folders).
-fs::path PathFromUtf8(const std::string& text) {
-  return fs::path(std::u8string(text.begin(), text.end()));
-}
-std::string Utf8FromPath(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-// Windows takes "/" for "\" in paths, but game-file names are found after the last "\" or ":"
-// alone; a path typed with slashes is therefore spelt with backslashes before it is used.
-std::string WithNativeSeparators(std::string path) {
-#ifdef _WIN32
-  std::replace(path.begin(), path.end(), '/', '\\');
-#endif
-  return path;
-}
 
 std::string MessageOf(const std::exception& e) {
   if (dynamic_cast<const std::bad_alloc*>(&e)) return OutOfMemoryError().what();

@@ -3,32 +3,23 @@
 
 #include "common/folders.h"
 #include "common/os_error.h"
+#include "common/utf8_path.h"
 
 namespace qelva {
 namespace fs = std::filesystem;
-namespace {
-
-fs::path FsPath(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-}  // namespace
-
 bool IsFolder(const std::string& path) {
   std::error_code ec;
-  return fs::is_directory(FsPath(path), ec);
+  return fs::is_directory(PathFromUtf8(path), ec);
 }
 
 bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, int& ioCode) {
   std::error_code ec;
-  for (fs::directory_iterator it(FsPath(folder), ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it(PathFromUtf8(folder), ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code typeError;
     const bool file = it->is_regular_file(typeError);
     const bool directory = !file && it->is_directory(typeError);
     const bool link = it->is_symlink(typeError);
-    entries.push_back({Utf8(it->path()), Utf8(it->path().filename()), file, directory, link});
+    entries.push_back({Utf8FromPath(it->path()), Utf8FromPath(it->path().filename()), file, directory, link});
   }
   if (ec) ioCode = IoCodeFromErrorCode(ec);
   return !ec;
@@ -36,12 +27,12 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, in
 
 bool SameFolder(const std::string& a, const std::string& b) {
   std::error_code ec;
-  return fs::equivalent(FsPath(a), FsPath(b), ec);
+  return fs::equivalent(PathFromUtf8(a), PathFromUtf8(b), ec);
 }
 
 bool MakeFolders(const std::string& path) {
   std::error_code ec;
-  fs::create_directories(FsPath(path), ec);
+  fs::create_directories(PathFromUtf8(path), ec);
   return IsFolder(path);
 }
 

@@ -1,5 +1,7 @@
 #include "common/path_text.h"
 
+#include <algorithm>
+
 namespace qelva {
 namespace {
 
@@ -68,6 +70,13 @@ std::string Extension(std::string_view name, PathSyntax syntax) {
 
 std::string NameWithoutExtension(std::string_view name, PathSyntax syntax) {
   return std::string(name.substr(0, LastDot(name, syntax)));
+}
+
+std::string WithNativeSeparators(std::string path) {
+#ifdef _WIN32
+  std::replace(path.begin(), path.end(), '/', '\\');
+#endif
+  return path;
 }
 
 }  // namespace qelva

@@ -33,6 +33,11 @@ struct PathSyntax {
   }
 };
 
+// Windows takes "/" for "\" in paths, but names are found after the last "\" or ":" alone: on
+// Windows a path typed with slashes is spelt with backslashes before it is used. Elsewhere the
+// path is kept as it is.
+std::string WithNativeSeparators(std::string path);
+
 // The longest file name that is kept whole; a longer one is cut after this many bytes.
 inline constexpr size_t kMaxFileNameBytes = 255;
 

@@ -188,9 +188,8 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::OpenPicture(std::string path) {
-  // Windows takes "/" for "\" in paths, but names are found after the last "\" or ":" alone; a
-  // path typed with slashes on the command line is spelt with backslashes before it is used.
-  std::replace(path.begin(), path.end(), '/', '\\');
+  // A path typed with slashes on the command line is spelt with backslashes.
+  path = WithNativeSeparators(std::move(path));
   // A waiting overlay is discarded by the next picture.
   if (Shape.Visible()) DiscardOverlay();
   state_.PendingImage.Reset();
@@ -423,8 +422,7 @@ void TMainForm::MnAddLoadClick() {
   if (paths.empty()) return;
   if (Shape.Visible()) DiscardOverlay();
   // Only the first chosen file is laid over the picture.
-  std::string path = paths[0];
-  std::replace(path.begin(), path.end(), '/', '\\');
+  std::string path = WithNativeSeparators(paths[0]);
   if (LoadGamePicture(*host_, path, state_.EntryIndex, state_.PendingImage)) {
     ShowPendingShape();
   } else {

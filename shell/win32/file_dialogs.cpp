@@ -10,27 +10,25 @@
 namespace qelva::win32 {
 namespace {
 
-// Caption and patterns of each filter, in order ("&" is a plain character in a caption here).
-constexpr std::string_view kOpenFilters[][2] = {
-    {"ﾀｲﾄﾙ&ｱｲｷｬｯﾁ", "Ic*.bin;Title*.bin;Load*.bin;Eye1.bin"},
-    {"壁紙", "Kabe??.bin;Wall1.bin;Omake??.bin"},
-    {"背景", "BG*.bin"},
-    {"ｱｲﾃﾑ", "Item??.bin"},
-    {"ｴﾝﾃﾞｨﾝｸﾞ", "??_cg.bin;??_spr.bin"},
-    {"大判ﾌﾞﾛﾏｲﾄﾞ", "omall.dat"},
-    {"全てのﾌｧｲﾙ", "*.*"},
-};
+// The open dialog's filters: caption, "|", patterns, "|", ... ("&" is a plain character in a
+// caption here).
+constexpr std::string_view kOpenFilter =
+    "ﾀｲﾄﾙ&ｱｲｷｬｯﾁ|Ic*.bin;Title*.bin;Load*.bin;Eye1.bin|"
+    "壁紙|Kabe??.bin;Wall1.bin;Omake??.bin|"
+    "背景|BG*.bin|"
+    "ｱｲﾃﾑ|Item??.bin|"
+    "ｴﾝﾃﾞｨﾝｸﾞ|??_cg.bin;??_spr.bin|"
+    "大判ﾌﾞﾛﾏｲﾄﾞ|omall.dat|"
+    "全てのﾌｧｲﾙ|*.*";
 
-// The filter list as the dialog takes it: caption, NUL, patterns, NUL, ..., NUL.
-std::wstring FilterText() {
-  std::wstring text;
-  for (const auto& filter : kOpenFilters) {
-    text += W(filter[0]);
-    text.push_back(L'\0');
-    text += W(filter[1]);
-    text.push_back(L'\0');
+// A filter written with "|" between its parts, as the dialog takes it: NUL between them and
+// two at the end.
+std::wstring DialogFilter(std::string_view barSeparated) {
+  std::wstring text = W(barSeparated);
+  for (wchar_t& c : text) {
+    if (c == L'|') c = L'\0';
   }
-  text.push_back(L'\0');
+  text.append(2, L'\0');
   return text;
 }
 
@@ -50,21 +48,10 @@ std::vector<std::string> ChosenPaths(const wchar_t* buffer) {
   return paths;
 }
 
-// A filter written with "|" between its parts, as the dialog takes it: NUL between them and
-// two at the end.
-std::wstring DialogFilter(std::string_view barSeparated) {
-  std::wstring text = W(barSeparated);
-  for (wchar_t& c : text) {
-    if (c == L'|') c = L'\0';
-  }
-  text.append(2, L'\0');
-  return text;
-}
-
 }  // namespace
 
 std::vector<std::string> RunOpenDialog(HWND owner) {
-  const std::wstring filters = FilterText();
+  const std::wstring filters = DialogFilter(kOpenFilter);
   // Room for many long names; the dialog says when a selection does not fit.
   std::wstring buffer(64 * 1024, L'\0');
   OPENFILENAMEW dialog{};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/utf8_path.h"
+
 
 namespace qelva::decode_fixtures {
 
@@ -109,14 +111,12 @@ const uint8_t* PictureRow(const DibImage& image, int y) {
 }
 
 std::filesystem::path ScratchFolder::path() const {
-  const std::string& text = dir_.path();
-  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+  return PathFromUtf8(dir_.path());
 }
 
 std::string ScratchFolder::Write(std::string_view name, const Bytes& bytes) const {
   const std::string target = PathOf(name);
-  std::filesystem::create_directories(
-      std::filesystem::path(std::u8string(target.begin(), target.end())).parent_path());
+  std::filesystem::create_directories(PathFromUtf8(target).parent_path());
   test::WriteBytes(target, bytes);
   return target;
 }

@@ -11,6 +11,7 @@
 #include <random>
 
 #include "common/byte_order.h"
+#include "common/utf8_path.h"
 #ifdef _WIN32
 #include "common/wide_text_win.h"
 #endif
@@ -31,13 +32,8 @@ namespace fs = std::filesystem;
 fs::path FsPath(const std::string& utf8) { return fs::path(WindowsFilePath(utf8)); }
 std::string Utf8(const fs::path& path) { return Utf8FromWindowsFilePath(path.native()); }
 #else
-fs::path FsPath(const std::string& utf8) {
-  return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-std::string Utf8(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
+fs::path FsPath(const std::string& utf8) { return PathFromUtf8(utf8); }
+std::string Utf8(const fs::path& path) { return Utf8FromPath(path); }
 #endif
 
 TempDir::TempDir() {
