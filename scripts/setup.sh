@@ -11,7 +11,7 @@ packages=(
   # driving the viewer as a user would: real X input, screenshots
   xdotool x11-apps x11-utils python3-xlib
   # independent decoders for the peer checks and the benchmark's peer
-  python3 python3-pil imagemagick libgif-dev pngcheck
+  python3 python3-pil imagemagick libgif-dev pngcheck libpng-dev libclang-rt-14-dev
   # zlib for the PNG writer: natively and for the mingw-w64 builds (both linked static)
   zlib1g-dev libz-mingw-w64-dev
   # benchmark timing

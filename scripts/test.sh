@@ -9,6 +9,9 @@
 #      end-to-end tests under Wine on a private X display, and
 #      the converter's files compared with the native build's
 #   4. mingw-w64 x86 build, every target compiled and linked  build/win32 (this kernel cannot run it)
+#   5. clang libFuzzer build; every fuzz target runs its         build/fuzz
+#      committed corpus once (stages 1-3 replay the corpora too,
+#      through plain programs built with the tests)
 #
 # Needs what scripts/setup.sh installs. QELVA_JOBS sets the parallel jobs (default: the cores, at
 # most 2).
@@ -92,7 +95,20 @@ win32() {
   configure_and_build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86.cmake -DCMAKE_BUILD_TYPE=Release
 }
 
-stage "1/4 native Release build + unit tests" native_release
-stage "2/4 native ASan+UBSan build + unit tests" native_sanitize
-stage "3/4 Windows x64 build (mingw-w64) + unit and end-to-end tests under Wine" win64
-stage "4/4 Windows x86 build (mingw-w64), compile and link only" win32
+fuzz_replay() {
+  CC=clang CXX=clang++ configure_and_build build/fuzz -DQELVA_FUZZ=ON -DQELVA_TESTS=OFF \
+    -DQELVA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  local program
+  for program in build/fuzz/fuzz/qelva_fuzz_*; do
+    local target=${program##*/qelva_fuzz_}
+    echo "-- $target"
+    "$program" -runs=0 "fuzz/corpus/$target" 2>&1 | grep -E "INITED|Done|ERROR|SUMMARY"
+    [ "${PIPESTATUS[0]}" -eq 0 ]
+  done
+}
+
+stage "1/5 native Release build + unit tests" native_release
+stage "2/5 native ASan+UBSan build + unit tests" native_sanitize
+stage "3/5 Windows x64 build (mingw-w64) + unit and end-to-end tests under Wine" win64
+stage "4/5 Windows x86 build (mingw-w64), compile and link only" win32
+stage "5/5 libFuzzer build (clang) + every corpus replayed" fuzz_replay
