@@ -216,14 +216,20 @@ void TMainForm::ShowPicture(const DibImage& image) {
   const int width = image.Width();
   const int height = image.Height();
   const int zoom = state_.ZoomFactor;
-  if (width <= 0 || height <= 0 || int64_t{width} * zoom > INT32_MAX ||
+  if (width < 0 || height < 0 || int64_t{width} * zoom > INT32_MAX ||
       int64_t{height} * zoom > INT32_MAX) {
     throw OutOfMemoryError();
   }
-  DeviceBitmap picture = DibToBitmap(image);
-  Bitmap shown = Enlarge(picture, width, height, zoom);
-  // The enlarged bitmap goes to MainImg with the picture's palette; the unenlarged one is freed.
-  MainImg.SetPicture(std::move(shown), std::move(picture.palette), width * zoom, height * zoom);
+  if (width == 0 || height == 0) {
+    // A header of no cells decodes to a picture without pixels: there is nothing to draw, and
+    // the window shows its caption and its smallest size.
+    MainImg.SetPicture(Bitmap(), PaletteOfDib(image), 0, 0);
+  } else {
+    DeviceBitmap picture = DibToBitmap(image);
+    Bitmap shown = Enlarge(picture, width, height, zoom);
+    // The enlarged bitmap goes to MainImg with the picture's palette; the unenlarged one is freed.
+    MainImg.SetPicture(std::move(shown), std::move(picture.palette), width * zoom, height * zoom);
+  }
   {
     WindowDc canvas(MainImg.hwnd());
     PaletteSelection realized(canvas.get(), MainImg.PaletteHandle());

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/wide_text_win.h"
@@ -275,6 +276,37 @@ TEST_F(MainFormOverlay, ANewPictureDiscardsAWaitingOverlayAndATwentyFourBitOneIs
   EXPECT_FALSE(form_.OverlayShape().Visible());
   EXPECT_TRUE(form_.State().PendingImage.Empty());
   EXPECT_EQ(form_.State().CurrentImage.BitCount(), 8);
+  EXPECT_EQ(Caption(form_.hwnd()), "QelvaView Item01.bin (112x112x8)");
+}
+
+// A background whose header names no cells decodes to a picture without pixels. The window
+// shows it (its caption gives the size) rather than an error, and what can be done with such
+// a picture either works or does nothing.
+TEST_F(MainFormOverlay, APictureWithoutPixelsIsShownAndCopyAndOverlayLeaveIt) {
+  for (const auto& [cellsWide, cellsHigh, caption] :
+       {std::tuple{0, 5, "QelvaView bg01.bin (0x40x8)"}, std::tuple{5, 0, "QelvaView bg01.bin (40x0x8)"}}) {
+    SCOPED_TRACE(caption);
+    const std::string empty = folder_.File("bg01.bin");
+    // The header's words are big-endian: layout 0 at bytes 2-3, then the cells wide and high.
+    test::WriteBytes(empty, test::Cat({Bytes{0, 0, 0, 0, 0, uint8_t(cellsWide), 0, uint8_t(cellsHigh)},
+                                       Bytes(8 + 512, 0)}));
+    form_.OpenPicture(empty);
+    EXPECT_EQ(Caption(form_.hwnd()), caption);
+    EXPECT_EQ(form_.State().CurrentImage.Width(), 8 * cellsWide);
+    EXPECT_EQ(form_.State().CurrentImage.Height(), 8 * cellsHigh);
+
+    Command(form_, "Mn300");
+    EXPECT_EQ(Caption(form_.hwnd()), caption);
+    Command(form_, "Mn100");
+    Command(form_, "MnCopy");
+    PutOnClipboard(SixteenColourDib(8, 8));
+    Command(form_, "MnPaste");
+    ClickWindow(form_, 100, 100);
+    EXPECT_EQ(form_.State().CurrentImage.BitCount(), 8);
+    EXPECT_EQ(Caption(form_.hwnd()), caption);
+  }
+  // The next picture is shown as usual.
+  form_.OpenPicture(item_);
   EXPECT_EQ(Caption(form_.hwnd()), "QelvaView Item01.bin (112x112x8)");
 }
 
