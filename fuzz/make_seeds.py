@@ -57,6 +57,14 @@ def load_seeds(make_samples, out):
                     write(out, "load_picture", label, bytes([index, entry & 0xFF]) + data)
 
 
+def empty_picture_seeds(out):
+    # Background headers of no cells: layout 0, cells wide and high big-endian, then the palette.
+    for wide, high in ((0, 5), (5, 0)):
+        header = bytes(2) + struct.pack(">HHH", 0, wide, high) + bytes(8)
+        write(out, "load_picture", f"background-{wide}x{high}-cells",
+              bytes([GAME_NAMES.index("bg01.bin"), 0]) + header + bytes(512))
+
+
 def dib_header(width, height, bits, compression=0, image_size=0, used=0, size=40):
     return struct.pack("<IiiHHIIiiII", size, width, height, 1, bits, compression, image_size,
                        0, 0, used, 0) + bytes(size - 40)
@@ -175,6 +183,7 @@ def main():
         sys.exit(__doc__)
     make_samples, out = sys.argv[1], sys.argv[2]
     load_seeds(make_samples, out)
+    empty_picture_seeds(out)
     writer_seeds(out)
     clipboard_seeds(out)
     command_line_seeds(out)
