@@ -1,13 +1,16 @@
 // Fuzz target: a block another program put on the clipboard, read by DibFromClipboard, then laid
 // onto a picture at a place drawn from the input, as Paste and a click do. Nothing may be read
-// or written outside any block, and a composition changes no pixel outside the laid rectangle.
+// or written outside any block, a composition changes no pixel outside the laid rectangle, and
+// what was read goes back to the clipboard as the same picture.
 //
 // Bytes 0-3 and 4-7 are the column and row (signed, little-endian), byte 8 and 9 the shown
 // picture's width and height in units of 4 pixels, byte 10 whether it is 24-bit already (an
 // earlier overlay) and the seed of its pixels; the rest is the clipboard block.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "common/dib_image.h"
@@ -57,6 +60,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint64_t rows = qelva::DibRowStride(pending->Width(), pending->BitCount()) *
                         uint64_t(pending->Height());
   if (pending->Width() <= 0 || pending->Height() <= 0 || pending->bits.size() != rows) std::abort();
+  // Copying what was pasted and pasting it again gives the same picture. (Copy writes the whole
+  // table of 2^bit count colours, as the shown picture always has; a pasted one of fewer
+  // colours is never copied as it stands.)
+  const size_t fullInfo = pending->BitCount() == 24 ? qelva::kDibHeaderSize
+                                                     : qelva::kDibHeaderSize + (4u << pending->BitCount());
+  if (pending->info.size() == fullInfo) {
+    const std::optional<DibImage> again =
+        qelva::shell::DibFromClipboard(qelva::shell::PackedDibOf(*pending));
+    if (!again || again->Width() != pending->Width() || again->Height() != pending->Height() ||
+        again->BitCount() != pending->BitCount() || again->bits != pending->bits ||
+        !std::equal(again->info.begin() + qelva::kDibHeaderSize, again->info.end(),
+                    pending->info.begin() + qelva::kDibHeaderSize, pending->info.end()))
+      std::abort();
+  }
 
   DibImage shown = ShownPicture(width, height, data[10]);
   if ((data[10] & 1) && !qelva::shell::ConvertTo24Bit(shown)) std::abort();
