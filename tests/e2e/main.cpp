@@ -1,5 +1,5 @@
 // qelva_e2e_tests [gtest options] --viewer=QelvaView.exe --samples=DIR --artifacts=DIR
-//                 --xdnd=tools/xdnd_drop.py
+//                 --xdnd=tools/xdnd_drop.py [--corpus=fuzz/corpus/load_picture]
 // (Windows paths, or Unix paths starting with "/")
 //
 // Drives the real viewer under Wine on an X display (see run_e2e.sh, which provides both).
@@ -44,7 +44,8 @@ int Refuse(const std::string& why) {
 }  // namespace
 
 constexpr const char* kUsage =
-    "usage: qelva_e2e_tests --viewer=EXE --samples=DIR --artifacts=DIR --xdnd=xdnd_drop.py";
+    "usage: qelva_e2e_tests --viewer=EXE --samples=DIR --artifacts=DIR --xdnd=xdnd_drop.py "
+    "[--corpus=DIR]";
 
 int wmain(int argc, wchar_t** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -60,10 +61,13 @@ int wmain(int argc, wchar_t** argv) {
       return true;
     };
     if (!valueOf(L"--viewer=", env.viewer) && !valueOf(L"--samples=", env.samples) &&
-        !valueOf(L"--artifacts=", env.artifacts) && !valueOf(L"--xdnd=", env.xdndDrop)) {
+        !valueOf(L"--artifacts=", env.artifacts) && !valueOf(L"--xdnd=", env.xdndDrop) &&
+        !valueOf(L"--corpus=", env.fuzzCorpus)) {
       return Refuse("unknown argument " + qelva::NarrowToUtf8(a) + "; " + kUsage);
     }
   }
+  // The source tree's corpus unless another is given; it may be missing (nothing to open).
+  if (env.fuzzCorpus.empty()) env.fuzzCorpus = FullPath(qelva::WidenUtf8(QELVA_E2E_FUZZ_CORPUS));
   if (env.viewer.empty() || env.samples.empty() || env.artifacts.empty() || env.xdndDrop.empty())
     return Refuse(kUsage);
   if (!IsFile(env.xdndDrop))

@@ -11,6 +11,7 @@ struct Environment {
   std::wstring samples;    // the sample game folder: the viewer's current directory
   std::wstring artifacts;  // screenshots on failure, scratch files of the X tool runs
   std::wstring xdndDrop;   // the drag-and-drop source script (tools/xdnd_drop.py)
+  std::wstring fuzzCorpus; // the load_picture fuzz corpus (may be missing or empty)
 };
 
 // Set once by main before the first test runs.

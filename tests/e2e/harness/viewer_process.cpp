@@ -85,6 +85,28 @@ bool ViewerProcess::Running() const {
   return process_ != nullptr && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT;
 }
 
+UnmanagedViewerWindows::UnmanagedViewerWindows()
+    : key_(L"Software\\Wine\\AppDefaults\\" + FileNameOf(TestEnvironment().viewer) +
+           L"\\X11 Driver") {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  static const wchar_t kNo[] = L"N";
+  set_ = RegSetValueExW(key, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNo),
+                        sizeof kNo) == ERROR_SUCCESS;
+  RegCloseKey(key);
+}
+
+UnmanagedViewerWindows::~UnmanagedViewerWindows() {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, key_.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+    return;
+  RegDeleteValueW(key, L"Managed");
+  RegCloseKey(key);
+}
+
 std::vector<DWORD> ViewerProcessIds() {
   std::vector<DWORD> ids;
   const std::wstring program = FileNameOf(TestEnvironment().viewer);

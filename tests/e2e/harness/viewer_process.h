@@ -40,6 +40,23 @@ class ViewerProcess {
   std::wstring failure_;
 };
 
+// While one lives, viewer processes started after it get windows that Wine's X11 driver does not
+// leave to a window manager (the Wine setting "Managed"="N" for the viewer's program name). No
+// window manager runs here, and a managed window that closes waits about 2 s for a withdrawal
+// that never comes: with this a dialog closes at once. The setting goes when this does.
+class UnmanagedViewerWindows {
+ public:
+  UnmanagedViewerWindows();
+  ~UnmanagedViewerWindows();
+  UnmanagedViewerWindows(const UnmanagedViewerWindows&) = delete;
+  UnmanagedViewerWindows& operator=(const UnmanagedViewerWindows&) = delete;
+  bool Set() const { return set_; }
+
+ private:
+  std::wstring key_;
+  bool set_ = false;
+};
+
 // Every running process of the viewer's program file, this test's own and those the viewer
 // started itself.
 std::vector<DWORD> ViewerProcessIds();
