@@ -16,7 +16,13 @@ int wmain(int argc, wchar_t** argv) {
   return qelva::cli::RunConverter(args, *console);
 }
 #else
+#include <signal.h>
+
 int main(int argc, char** argv) {
+  // A write past the file-size limit (ulimit -f) then fails with EFBIG and is reported like any
+  // failed write, its temporary file removed; by default SIGXFSZ would end the program there,
+  // with no message and the temporary file left behind.
+  signal(SIGXFSZ, SIG_IGN);
   std::vector<std::string> args(argv + 1, argv + argc);
   auto console = qelva::cli::MakeProcessConsole();
   return qelva::cli::RunConverter(args, *console);

@@ -12,6 +12,11 @@
 #include <tuple>
 #include <vector>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
 #include "cli/console.h"
 #include "cli/console_progress.h"
 #include "cli/convert.h"
@@ -712,6 +717,86 @@ TEST(ConverterRecursive, LongPathsAndNamesInAnyScriptAreConvertedAndMirrored) {
   EXPECT_EQ(Keys(tree), (std::vector<std::string>{relative + "Item01.bmp", relative + "omall-3.bmp"}));
   EXPECT_EQ(tree.at(relative + "Item01.bmp").back(), 9);
 }
+
+}  // namespace
+}  // namespace qelva::cli
+
+namespace qelva::cli {
+namespace {
+
+// A folder where an output file would go is left as it is, with what it holds: that picture
+// fails with the converter's "cannot create" line and the others are written.
+TEST(ConverterFaults, AnOutputNameThatIsAFolderFailsThatPictureAndKeepsTheFolder) {
+  TempDir in, out;
+  test::WriteBytes(in.File("item01.bin"), test::ItemPictureFile(1));
+  test::WriteBytes(in.File("item02.bin"), test::ItemPictureFile(2));
+  test::MakeFolder(out.File("item01.bmp"));
+  test::WriteBytes(test::JoinPath(out.File("item01.bmp"), "inside.txt"), {'k', 'e', 'p', 't'});
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(jobs);
+    const Outcome run = Convert({"-j", jobs, "-o", out.path(), in.File("item01.bin"), in.File("item02.bin")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.console.err, std::vector<std::string>{in.File("item01.bin") + ": ﾌｧｲﾙ " +
+                                                        out.File("item01.bmp") + " を作成できません"});
+    EXPECT_EQ(out.Names(), (std::vector<std::string>{"item01.bmp", "item02.bmp"}));
+    EXPECT_EQ(test::ReadBytes(out.File("item02.bmp")).back(), 2);
+    EXPECT_EQ(test::ReadBytes(test::JoinPath(out.File("item01.bmp"), "inside.txt")),
+              (Bytes{'k', 'e', 'p', 't'}));
+  }
+}
+
+#ifndef _WIN32
+// Lowers this process's file-size limit, with SIGXFSZ ignored as qelvaconv's main does, until
+// the object goes; writes past the limit then fail with EFBIG for real.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    previous_ = signal(SIGXFSZ, SIG_IGN);
+    rlimit lower = saved_;
+    lower.rlim_cur = bytes;
+    ok_ = setrlimit(RLIMIT_FSIZE, &lower) == 0;
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    signal(SIGXFSZ, previous_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  rlimit saved_{};
+  void (*previous_)(int) = SIG_DFL;
+  bool ok_ = false;
+};
+
+// Under a 16 KiB file-size limit an item's bitmap (13622 bytes) fits and a bromide's (36278)
+// does not: that entry fails with the stream write error, its earlier file stays as it was,
+// no temporary file is left, and the rest is written.
+TEST(ConverterFaults, WritesPastTheFileSizeLimitFailThoseOutputsAndKeepTheirEarlierFiles) {
+  TempDir in;
+  test::WriteBytes(in.File("item01.bin"), test::ItemPictureFile(1));
+  test::WriteBytes(in.File("omall.dat"), BromideArchive());
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(jobs);
+    TempDir out;
+    test::WriteBytes(out.File("omall-3.bmp"), {'o', 'l', 'd'});
+    Outcome run;
+    {
+      FileSizeLimit limit(16 * 1024);
+      ASSERT_TRUE(limit.ok());
+      run = Convert({"-j", jobs, "-e", "3", "-o", out.path(), in.File("item01.bin"), in.File("omall.dat")});
+    }
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.console.err,
+              std::vector<std::string>{in.File("omall.dat") + "[3]: ｽﾄﾘｰﾑへの書き込みｴﾗｰ"});
+    EXPECT_EQ(out.Names(), (std::vector<std::string>{"item01.bmp", "omall-3.bmp"}));
+    EXPECT_EQ(test::ReadBytes(out.File("item01.bmp")).size(), 14u + 1064u + 112u * 112u);
+    EXPECT_EQ(test::ReadBytes(out.File("omall-3.bmp")), (Bytes{'o', 'l', 'd'}));
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace qelva::cli

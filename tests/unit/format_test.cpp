@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <system_error>
 
 #include "common/dib_image.h"
 #include "common/errors.h"
@@ -417,6 +418,42 @@ TEST_F(LoadGamePictureTest, ABackslashInsideAShiftJisCharacterIsNoSeparator) {
   EXPECT_TRUE(Load(path));
   EXPECT_EQ(image_.Width(), 16);
 #endif
+}
+
+// The archive is opened (and its size taken) before its entry is chosen. Another program that
+// cuts the file short while the chooser is open must not get a picture made of whatever bytes
+// are left: entry 3 then fails with the read-beyond-end error and the shown picture stays.
+class CuttingHost final : public RecordingHost {
+ public:
+  bool ChooseArchiveEntries(const ArchiveId&, const std::string& path, int32_t& entryIndex) override {
+    std::filesystem::resize_file(test::FsPath(path), cutTo, cut);
+    entryIndex = 3;
+    return true;
+  }
+  uint64_t cutTo = 0;
+  std::error_code cut;
+};
+
+TEST_F(LoadGamePictureTest, AnArchiveCutShortWhileTheChooserIsOpenGivesReadBeyondEndAndNoPicture) {
+  // The bromide archive: 16384 bytes, then 13 records of 36864, each a palette and, 1520 bytes
+  // in, 176 x 200 pixels. The cut falls in the middle of record 3's pixels.
+  Bytes archive(16384 + 13 * 36864, 0x33);
+  path_ = folder_.Write("omall.dat", archive);
+  CuttingHost host;
+  host.cutTo = 16384 + 3 * 36864 + 1520 + 17600;
+  image_ = decode_fixtures::ShownBefore();
+  int32_t entry = 0;
+  try {
+    LoadGamePicture(host, path_, entry, image_);
+    if (host.cut) GTEST_SKIP() << "the open archive could not be cut: " << host.cut.message();
+    FAIL() << "a picture was made of an archive cut short";
+  } catch (const IoError& error) {
+    EXPECT_FALSE(host.cut) << host.cut.message();
+    EXPECT_EQ(error.code(), IoError::kReadBeyondEnd);
+  }
+  EXPECT_EQ(std::filesystem::file_size(test::FsPath(path_)), host.cutTo);
+  ExpectImageUntouched();
+  EXPECT_EQ(host.busyCalls, kBusyOnThenOff);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 
 #include "common/errors.h"
 #include "test_support.h"
@@ -105,6 +107,37 @@ TEST_F(GameFileTest, OpenFailuresCarryTheRuntimesCodes) {
 #endif
   // A folder is not a game file: access is denied.
   EXPECT_EQ(IoCodeOf([&] { GameFile f(dir_.path()); }), IoError::kAccessDenied);
+}
+
+// The size is taken when the file is opened. A file that another program cuts short after that
+// must give the read-beyond-end error for a block that now runs past its end, never a block
+// filled in part; the bytes that are still there read as before. The file is cut for real.
+TEST_F(GameFileTest, AFileCutShortAfterOpeningGivesReadBeyondEndForABlockPastTheNewEnd) {
+  GameFile file(path_);
+  std::error_code cut;
+  std::filesystem::resize_file(test::FsPath(path_), 6, cut);
+  EXPECT_EQ(file.Size(), 10u);
+  Bytes block(10, 0xEE);
+  if (cut) {
+#ifdef _WIN32
+    // Windows lets no one write to a file GameFile holds (it is shared for reading only), so
+    // there it cannot shrink under the reader: the whole file reads.
+    file.Read(block.data(), block.size());
+    EXPECT_EQ(block, kTen);
+    return;
+#else
+    FAIL() << "could not cut the file: " << cut.message();
+#endif
+  }
+  Bytes head(4);
+  file.Read(head.data(), head.size());
+  EXPECT_EQ(head, (Bytes{10, 11, 12, 13}));
+  EXPECT_EQ(file.Remaining(), 6u);  // by the size taken at the open
+  EXPECT_EQ(IoCodeOf([&] { file.Read(block.data(), 6); }), IoError::kReadBeyondEnd);
+  file.Seek(4);
+  file.Read(block.data(), 2);
+  EXPECT_EQ(Bytes(block.begin(), block.begin() + 2), (Bytes{14, 15}));
+  EXPECT_EQ(IoCodeOf([&] { file.Read(block.data(), 1); }), IoError::kReadBeyondEnd);
 }
 
 TEST(GameFile, OpensAJapaneseFileName) {

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+#endif
+
 #include <string>
 #include <vector>
 
@@ -128,3 +133,48 @@ TEST(OutputFile, WritesAndReadsBackAFileWhosePathIsLongerThanTheOldLimit) {
 
 }  // namespace
 }  // namespace qelva
+
+#ifndef _WIN32
+namespace qelva {
+namespace {
+
+// A write past the process's file-size limit, for real: with SIGXFSZ ignored (as qelvaconv
+// ignores it) write() fails with EFBIG part way through. The write error is raised, the
+// temporary file is gone at once, the earlier target is untouched, and Commit refuses.
+TEST(OutputFile, AWritePastTheFileSizeLimitFailsAndLeavesOnlyTheEarlierTarget) {
+  test::TempDir dir;
+  const std::string target = dir.File("omall-3.bmp");
+  test::WriteBytes(target, {'o', 'l', 'd'});
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
+  rlimit lower = saved;
+  lower.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lower), 0);
+  const Bytes block(3000, 0x5A);
+  std::string writeError, commitError;
+  {
+    OutputFile file(target);
+    file.Write(block.data(), block.size());  // 3000 of 4096 bytes
+    try {
+      file.Write(block.data(), block.size());
+    } catch (const StreamError& error) {
+      writeError = error.what();
+    }
+    try {
+      file.Commit();
+    } catch (const StreamError& error) {
+      commitError = error.what();
+    }
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, previous);
+  EXPECT_EQ(writeError, "ｽﾄﾘｰﾑへの書き込みｴﾗｰ");
+  EXPECT_EQ(commitError, "ﾌｧｲﾙ " + target + " を作成できません");
+  EXPECT_EQ(test::ReadBytes(target), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(dir.Names(), std::vector<std::string>{"omall-3.bmp"});
+}
+
+}  // namespace
+}  // namespace qelva
+#endif
