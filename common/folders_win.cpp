@@ -26,6 +26,15 @@ bool IdentityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
   return ok;
 }
 
+// Whether the folder is a drive's root ("C:", "C:\\"): the one kind of folder that lists
+// nothing at all when empty. Every other folder lists "." and "..".
+bool IsDriveRoot(const std::string& folder) {
+  const size_t n = folder.size();
+  const bool drive = n >= 2 && folder[1] == ':' &&
+                     ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z'));
+  return drive && (n == 2 || (n == 3 && (folder[2] == '\\' || folder[2] == '/')));
+}
+
 }  // namespace
 
 bool IsFolder(const std::string& path) {
@@ -40,7 +49,9 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, in
                                    FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (search == INVALID_HANDLE_VALUE) {
     const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND) return true;  // an empty drive root
+    // An empty drive root has no entries; anywhere else "nothing found" is a failed listing
+    // (Wine gives it when no file descriptor is left), not an empty folder.
+    if (error == ERROR_FILE_NOT_FOUND && IsDriveRoot(folder)) return true;
     ioCode = IoCodeFromWinError(error);
     return false;
   }
