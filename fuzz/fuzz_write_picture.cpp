@@ -76,11 +76,19 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-void CheckBitmapFile(const char* kind, const std::string& path, const DibImage& image) {
+using Reader = bool (*)(const std::vector<uint8_t>&, ReadPicture&, std::string&);
+
+// The file's bytes, read by its own reader, must give back the picture.
+void CheckReadBack(const char* kind, Reader reader, const std::vector<uint8_t>& file,
+                   const DibImage& image) {
   ReadPicture read;
   std::string error;
-  if (!qelva::fuzz::ReadBitmap8(FileBytes(path), read, error)) Mismatch(kind, error);
+  if (!reader(file, read, error)) Mismatch(kind, error);
   ExpectSamePicture(kind, image, read, 256);
+}
+
+void CheckBitmapFile(const char* kind, const std::string& path, const DibImage& image) {
+  CheckReadBack(kind, qelva::fuzz::ReadBitmap8, FileBytes(path), image);
 }
 
 }  // namespace
@@ -126,12 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         qelva::GifFileBytes(image, (variant & 1) != 0, (variant & 2) ? int16_t{0} : int16_t{-1});
     if (gif.size() < 6 + 7 + 10 + 1 + 3 || gif.back() != 0x3B) Mismatch("GIF", "no trailer");
 #ifdef QELVA_HAVE_GIFLIB
-    if (plainSmall) {
-      ReadPicture read;
-      std::string error;
-      if (!qelva::fuzz::ReadGif(gif, read, error)) Mismatch("GIF", error);
-      ExpectSamePicture("GIF", image, read, 256);
-    }
+    if (plainSmall) CheckReadBack("GIF", qelva::fuzz::ReadGif, gif, image);
 #endif
   } catch (const qelva::QelvaError& e) {
     if (plainSmall) Mismatch("GIF", e.what());
@@ -139,12 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     const std::vector<uint8_t> png = qelva::PngFileBytes(image, (variant & 4) != 0);
 #ifdef QELVA_HAVE_LIBPNG
-    if (plain) {
-      ReadPicture read;
-      std::string error;
-      if (!qelva::fuzz::ReadPalettePng(png, read, error)) Mismatch("PNG", error);
-      ExpectSamePicture("PNG", image, read, 256);
-    }
+    if (plain) CheckReadBack("PNG", qelva::fuzz::ReadPalettePng, png, image);
 #endif
   } catch (const qelva::QelvaError& e) {
     if (plain) Mismatch("PNG", e.what());
