@@ -1,0 +1,205 @@
+// The page's worker: holds the WebAssembly core and the chosen files, and does every piece of
+// decoding and writing, so that the page only draws and asks.
+//
+// The page sends {op: 'open', files: [{file, path, fromFolder}]}, then 'view', 'save' and 'zip'
+// requests naming pictures by their index; the worker answers with 'item', 'failed', 'opened',
+// 'picture', 'file', 'progress' and 'zip' messages.
+import createQelva from './qelva.mjs';
+import { QelvaCore, TYPES, compareFolderOrder, rgbaOf, thumbnailOf } from './core.js';
+import { Zip, ZipPassThrough } from './fflate.js';
+
+const THUMBNAIL_SIZE = 128;
+// Files are kept in the core's memory up to this many bytes in all; past it a file is read again
+// from the disk when it is needed again. A single file larger than the cap is never kept.
+const KEEP_BYTES = 256 * 1024 * 1024;
+
+const corePromise = QelvaCore.create(createQelva);
+
+let generation = 0;  // the open request being answered; a newer one stops an older one
+let files = new Map();  // core path -> {file, kept}
+let keptBytes = 0;
+let pictures = [];  // index -> {path, entry, zipName, name}
+
+const memoryPath = (path) => '/in/' + path;
+
+// What qelvaconv -r -o names a folder's output: the path below the chosen folder.
+function folderBelowTop(path, fromFolder) {
+  const parts = path.split('/');
+  if (!fromFolder || parts.length < 2) return '';
+  return parts.slice(1, -1).map((p) => p + '/').join('');
+}
+
+async function ensureLoaded(core, corePath) {
+  const held = files.get(corePath);
+  if (held.kept) return true;
+  const bytes = new Uint8Array(await held.file.arrayBuffer());
+  if (!core.putFile(corePath, bytes)) return false;
+  held.kept = true;
+  keptBytes += bytes.length;
+  return true;
+}
+
+function release(core, corePath) {
+  const held = files.get(corePath);
+  if (!held.kept || keptBytes <= KEEP_BYTES || held.file.name === 'ending.bin') return;
+  core.dropFile(corePath);
+  held.kept = false;
+  keptBytes -= held.file.size;
+}
+
+function postFailure(label, message) {
+  postMessage({ op: 'failed', label, message });
+}
+
+async function open(chosen) {
+  const mine = ++generation;
+  const core = await corePromise;
+  core.clearFiles();
+  files = new Map();
+  keptBytes = 0;
+  pictures = [];
+  chosen.sort((a, b) => compareFolderOrder(a.path, b.path));
+  for (const c of chosen) files.set(memoryPath(c.path), { file: c.file, kept: false });
+  // A sprite archive reads its palettes from "ending.bin" beside it: those come first.
+  for (const c of chosen) {
+    if (c.file.name === 'ending.bin') await ensureLoaded(core, memoryPath(c.path));
+  }
+  let lastPost = 0;
+  for (const c of chosen) {
+    if (mine !== generation) return;
+    const corePath = memoryPath(c.path);
+    const plan = core.plan(corePath, c.fromFolder);
+    if (plan.error) postFailure(c.path, plan.error);
+    if (plan.units.length === 0) continue;
+    if (!(await ensureLoaded(core, corePath))) {
+      postFailure(c.path, core.lastError());
+      continue;
+    }
+    if (mine !== generation) return;
+    for (const unit of plan.units) {
+      const picture = core.decode(corePath, unit.entry, c.fromFolder);
+      const label = unit.entry < 0 ? c.path : `${c.path}[${unit.entry}]`;
+      if (!picture.ok) {
+        if (picture.message) postFailure(label, picture.message);
+        continue;
+      }
+      const index = pictures.length;
+      pictures.push({
+        path: corePath,
+        entry: unit.entry,
+        zipBase: folderBelowTop(c.path, c.fromFolder) + unit.out,
+        out: unit.out,
+        fromFolder: c.fromFolder,
+        label,
+      });
+      const thumb = thumbnailOf(picture, THUMBNAIL_SIZE);
+      postMessage(
+        {
+          op: 'item', index, name: picture.name, title: unit.title || '', entry: unit.entry,
+          width: picture.width, height: picture.height, bits: picture.bits,
+          thumb: { width: thumb.width, height: thumb.height, rgba: thumb.rgba },
+        },
+        [thumb.rgba.buffer],
+      );
+    }
+    release(core, corePath);
+    // Let the page's other requests in now and then while a large folder is listed.
+    if (performance.now() - lastPost > 50) {
+      lastPost = performance.now();
+      await new Promise((resolve) => setTimeout(resolve, 0));
+    }
+  }
+  if (mine === generation) postMessage({ op: 'opened', count: pictures.length });
+}
+
+async function view(index, request) {
+  const core = await corePromise;
+  const p = pictures[index];
+  if (!p || !(await ensureLoaded(core, p.path))) return;
+  const picture = core.decode(p.path, p.entry, p.fromFolder);
+  release(core, p.path);
+  if (!picture.ok) {
+    postMessage({ op: 'picture', request, index, ok: false, message: picture.message });
+    return;
+  }
+  const rgba = rgbaOf(picture);
+  postMessage(
+    {
+      op: 'picture', request, index, ok: true, caption: picture.caption, name: picture.name,
+      width: picture.width, height: picture.height, rgba,
+    },
+    [rgba.buffer],
+  );
+}
+
+async function save(index, type, request) {
+  const core = await corePromise;
+  const p = pictures[index];
+  if (!p || !(await ensureLoaded(core, p.path))) return;
+  const written = core.write(p.path, p.entry, type);
+  release(core, p.path);
+  const name = p.out + core.extension(type);
+  if (!written.ok) {
+    postMessage({ op: 'file', request, ok: false, name, message: written.message });
+    return;
+  }
+  postMessage({ op: 'file', request, ok: true, name, bytes: written.bytes }, [written.bytes.buffer]);
+}
+
+// Every picture in one type, as one ZIP of stored files (the picture files are compressed
+// already), each named as qelvaconv -r -o names it.
+async function zip(type, request) {
+  const core = await corePromise;
+  const ext = core.extension(type);
+  const chunks = [];
+  const failures = [];
+  let finished;
+  const done = new Promise((resolve, reject) => {
+    finished = { resolve, reject };
+  });
+  const archive = new Zip((error, chunk, final) => {
+    if (error) finished.reject(error);
+    else {
+      chunks.push(chunk);
+      if (final) finished.resolve();
+    }
+  });
+  core.beginRun();
+  let lastPost = 0;
+  for (let i = 0; i < pictures.length; i++) {
+    const p = pictures[i];
+    const name = p.zipBase + ext;
+    if (await ensureLoaded(core, p.path)) {
+      const written = core.write(p.path, p.entry, type, name);
+      if (written.ok) {
+        const entry = new ZipPassThrough(name);
+        entry.mtime = new Date(1980, 0, 1);
+        archive.add(entry);
+        entry.push(written.bytes, true);
+      } else {
+        failures.push({ label: p.label, message: written.message });
+      }
+      release(core, p.path);
+    }
+    if (performance.now() - lastPost > 100 || i === pictures.length - 1) {
+      lastPost = performance.now();
+      postMessage({ op: 'progress', request, done: i + 1, total: pictures.length });
+    }
+  }
+  archive.end();
+  await done;
+  const blob = new Blob(chunks, { type: 'application/zip' });
+  postMessage({ op: 'zip', request, name: TYPES[type] + '.zip', blob, failures });
+}
+
+onmessage = (event) => {
+  const m = event.data;
+  let work;
+  if (m.op === 'open') work = open(m.files);
+  else if (m.op === 'view') work = view(m.index, m.request);
+  else if (m.op === 'save') work = save(m.index, m.type, m.request);
+  else if (m.op === 'zip') work = zip(m.type, m.request);
+  if (work) {
+    work.catch((error) => postMessage({ op: 'error', request: m.request, message: String(error) }));
+  }
+};
