@@ -46,7 +46,7 @@ fi
 
 emcmake cmake -S . -B "$out/cmake" -DCMAKE_BUILD_TYPE=Release -DQELVA_TESTS=OFF -DQELVA_BENCH=OFF \
   -DZLIB_INCLUDE_DIR="$root/$zlib_src" -DZLIB_LIBRARY="$root/$zlib_lib" >/dev/null
-cmake --build "$out/cmake" -j "$jobs" --target qelva_web
+cmake --build "$out/cmake" -j "$jobs" --target qelva_site
 rm -rf "$out/site"
 cp -r "$out/cmake/web/site" "$out/site"
 echo "build-web: the page is in $out/site/"

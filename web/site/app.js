@@ -1,4 +1,5 @@
 // The page: asks the worker, draws what it answers. Nothing here decodes or writes a picture.
+import { sortInFolderOrder } from './order.js';
 import { TEXTS, TYPE_NAMES, languageOf } from './texts.js';
 
 const $ = (id) => document.getElementById(id);
@@ -11,6 +12,7 @@ let zoom = 1;
 let request = 0;
 const pending = new Map();  // request -> {resolve}
 let opening = false;
+let openCount = 0;  // which choice the grid shows; the worker's messages for older ones are dropped
 
 function ask(message) {
   const id = ++request;
@@ -52,6 +54,7 @@ function fillTypeList(select) {
 
 function resetGrid() {
   items = [];
+  queued = [];
   $('grid').replaceChildren();
   $('failures').replaceChildren();
   $('failures-heading').hidden = true;
@@ -60,12 +63,28 @@ function resetGrid() {
   showGrid();
 }
 
-function openFiles(chosen) {
+// Handing a File to the worker costs the browser a moment (a fraction of a millisecond each): a
+// folder of thousands goes over in batches, one per task, so the page stays responsive and the
+// worker starts on the first files at once. Sprite archives read "ending.bin" beside them, so
+// those go first.
+const HANDOVER_BATCH = 100;
+
+async function openFiles(chosen) {
   if (chosen.length === 0) return;
   resetGrid();
   opening = true;
   updateCount();
-  worker.postMessage({ op: 'open', files: chosen });
+  // User Timing marks: how long the grid takes to fill, for anyone measuring the page.
+  performance.clearMarks('qelva-open-start');
+  performance.mark('qelva-open-start');
+  const id = ++openCount;
+  const sorted = sortInFolderOrder(chosen, (c) => c.path);
+  const palettes = sorted.filter((c) => c.file.name === 'ending.bin');
+  worker.postMessage({ op: 'open', open: id, total: sorted.length, palettes });
+  for (let i = 0; i < sorted.length && id === openCount; i += HANDOVER_BATCH) {
+    worker.postMessage({ op: 'more', open: id, files: sorted.slice(i, i + HANDOVER_BATCH) });
+    await new Promise((resolve) => setTimeout(resolve, 0));
+  }
 }
 
 function fromInput(input, fromFolder) {
@@ -101,11 +120,42 @@ async function fromDrop(dataTransfer) {
   return chosen;
 }
 
+// The grid is complete once the worker is done and every item it sent is on the page.
+function finishOpening() {
+  updateCount();
+  performance.measure('qelva-open', 'qelva-open-start');
+  $('download-all').disabled = items.length === 0;
+}
+
 function updateCount() {
   $('count').textContent = opening ? texts.counting(items.length) : items.length ? texts.done(items.length) : '';
 }
 
+// Items are added in batches, once per frame, however fast the worker sends them.
+let queued = [];
 function addItem(m) {
+  queued.push(m);
+  if (queued.length === 1) requestAnimationFrame(flushItems);
+}
+
+// Items are added for at most this long in one frame, so that a large folder never holds the page.
+const ADD_MILLISECONDS = 8;
+
+function flushItems() {
+  const start = performance.now();
+  const fragment = document.createDocumentFragment();
+  let added = 0;
+  while (queued.length && (added === 0 || performance.now() - start < ADD_MILLISECONDS)) {
+    fragment.append(itemElement(queued.shift()));
+    added++;
+  }
+  $('grid').append(fragment);
+  updateCount();
+  if (queued.length) requestAnimationFrame(flushItems);
+  else if (!opening && added) finishOpening();
+}
+
+function itemElement(m) {
   const li = document.createElement('li');
   li.tabIndex = 0;
   const label = `${m.name}${m.title ? ' ' + m.title : ''} ${m.width}×${m.height}`;
@@ -115,7 +165,7 @@ function addItem(m) {
   const canvas = document.createElement('canvas');
   canvas.width = m.thumb.width;
   canvas.height = m.thumb.height;
-  canvas.getContext('2d').putImageData(new ImageData(m.thumb.rgba, m.thumb.width, m.thumb.height), 0, 0);
+  canvas.getContext('bitmaprenderer').transferFromImageBitmap(m.thumb);
   thumb.append(canvas);
   const name = document.createElement('div');
   name.textContent = m.name;
@@ -128,16 +178,9 @@ function addItem(m) {
   const size = document.createElement('div');
   size.textContent = `${m.width}×${m.height}`;
   li.append(size);
-  li.addEventListener('click', () => showPicture(m.index));
-  li.addEventListener('keydown', (e) => {
-    if (e.key === 'Enter' || e.key === ' ') {
-      e.preventDefault();
-      showPicture(m.index);
-    }
-  });
-  items[m.index] = { li, ...m };
-  $('grid').append(li);
-  updateCount();
+  li.dataset.index = String(m.index);
+  items[m.index] = { li, ...m, thumb: undefined };
+  return li;
 }
 
 function addFailure(label, message) {
@@ -237,7 +280,10 @@ async function downloadAll() {
   $('zip-status').hidden = false;
   $('zip-progress').value = 0;
   $('zip-text').textContent = texts.zipping;
+  performance.clearMarks('qelva-zip-start');
+  performance.mark('qelva-zip-start');
   const m = await ask({ op: 'zip', type: Number($('download-type').value) });
+  performance.measure('qelva-zip', 'qelva-zip-start');
   for (const f of m.failures || []) addFailure(f.label, f.message);
   $('zip-progress').value = 1;
   $('zip-text').textContent = texts.zipDone(items.length - (m.failures || []).length, (m.failures || []).length);
@@ -249,13 +295,14 @@ async function downloadAll() {
 
 worker.onmessage = (event) => {
   const m = event.data;
-  if (m.op === 'item') addItem(m);
-  else if (m.op === 'failed') addFailure(m.label, m.message);
+  if (m.open !== undefined && m.open !== openCount) return;
+  if (m.op === 'items') m.items.forEach(addItem);
   else if (m.op === 'opened') {
     opening = false;
-    updateCount();
-    $('download-all').disabled = items.length === 0;
-  } else if (m.op === 'progress') {
+    if (queued.length === 0) finishOpening();
+  }
+  else if (m.op === 'failed') addFailure(m.label, m.message);
+  else if (m.op === 'progress') {
     $('zip-progress').value = m.done / Math.max(1, m.total);
   } else if (m.op === 'error') {
     addFailure(texts.workerFailed, m.message);
@@ -266,6 +313,17 @@ worker.onmessage = (event) => {
   }
 };
 
+$('grid').addEventListener('click', (e) => {
+  const li = e.target.closest('li[data-index]');
+  if (li) showPicture(Number(li.dataset.index));
+});
+$('grid').addEventListener('keydown', (e) => {
+  const li = e.target.closest('li[data-index]');
+  if (li && (e.key === 'Enter' || e.key === ' ')) {
+    e.preventDefault();
+    showPicture(Number(li.dataset.index));
+  }
+});
 $('files').addEventListener('change', (e) => openFiles(fromInput(e.target, false)));
 $('folder').addEventListener('change', (e) => openFiles(fromInput(e.target, true)));
 document.addEventListener('dragover', (e) => {

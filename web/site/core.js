@@ -135,24 +135,3 @@ export function thumbnailOf(picture, size) {
   }
   return { width: w, height: h, rgba };
 }
-
-// The converter's order of a folder's files: each folder's files by name (byte order), then its
-// subfolders by name, each with everything below it. Paths are "/"-separated.
-export function compareFolderOrder(a, b) {
-  const pa = a.split('/');
-  const pb = b.split('/');
-  const encoder = new TextEncoder();
-  for (let i = 0; i < Math.min(pa.length, pb.length); i++) {
-    const aIsFile = i === pa.length - 1;
-    const bIsFile = i === pb.length - 1;
-    if (aIsFile !== bIsFile) return aIsFile ? -1 : 1;
-    if (pa[i] === pb[i]) continue;
-    const ea = encoder.encode(pa[i]);
-    const eb = encoder.encode(pb[i]);
-    for (let k = 0; k < Math.min(ea.length, eb.length); k++) {
-      if (ea[k] !== eb[k]) return ea[k] - eb[k];
-    }
-    return ea.length - eb.length;
-  }
-  return pa.length - pb.length;
-}

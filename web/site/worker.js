@@ -5,7 +5,7 @@
 // requests naming pictures by their index; the worker answers with 'item', 'failed', 'opened',
 // 'picture', 'file', 'progress' and 'zip' messages.
 import createQelva from './qelva.mjs';
-import { QelvaCore, TYPES, compareFolderOrder, rgbaOf, thumbnailOf } from './core.js';
+import { QelvaCore, TYPES, rgbaOf, thumbnailOf } from './core.js';
 import { Zip, ZipPassThrough } from './fflate.js';
 
 const THUMBNAIL_SIZE = 128;
@@ -47,27 +47,63 @@ function release(core, corePath) {
   keptBytes -= held.file.size;
 }
 
-function postFailure(label, message) {
-  postMessage({ op: 'failed', label, message });
+let openId;  // the page's number for the choice being listed
+let outgoing = [];  // pictures listed and not yet sent to the page
+
+function sendItems() {
+  if (outgoing.length === 0) return;
+  postMessage({ op: 'items', open: openId, items: outgoing }, outgoing.map((item) => item.thumb));
+  outgoing = [];
 }
 
-async function open(chosen) {
+function postFailure(label, message) {
+  sendItems();  // in order with the pictures before it
+  postMessage({ op: 'failed', open: openId, label, message });
+}
+
+// The files of the choice being listed, as the page hands them over (in the converter's order).
+let incoming = { id: undefined, files: [], wake: null };
+
+function receive(id, batch) {
+  if (id !== incoming.id) return;
+  incoming.files.push(...batch);
+  if (incoming.wake) incoming.wake();
+}
+
+// The files in order as they arrive: total of them in all.
+async function* arriving(total) {
+  for (let i = 0; i < total; i++) {
+    while (i >= incoming.files.length) {
+      await new Promise((resolve) => {
+        incoming.wake = resolve;
+      });
+      incoming.wake = null;
+    }
+    yield incoming.files[i];
+  }
+}
+
+async function open(id, total, palettes) {
   const mine = ++generation;
+  openId = id;
+  outgoing = [];
+  if (incoming.wake) incoming.wake();  // an older listing waiting for files stops now
+  incoming = { id, files: [], wake: null };
   const core = await corePromise;
   core.clearFiles();
   files = new Map();
   keptBytes = 0;
   pictures = [];
-  chosen.sort((a, b) => compareFolderOrder(a.path, b.path));
-  for (const c of chosen) files.set(memoryPath(c.path), { file: c.file, kept: false });
   // A sprite archive reads its palettes from "ending.bin" beside it: those come first.
-  for (const c of chosen) {
-    if (c.file.name === 'ending.bin') await ensureLoaded(core, memoryPath(c.path));
+  for (const c of palettes) {
+    files.set(memoryPath(c.path), { file: c.file, kept: false });
+    await ensureLoaded(core, memoryPath(c.path));
   }
   let lastPost = 0;
-  for (const c of chosen) {
+  for await (const c of arriving(total)) {
     if (mine !== generation) return;
     const corePath = memoryPath(c.path);
+    if (!files.has(corePath)) files.set(corePath, { file: c.file, kept: false });
     const plan = core.plan(corePath, c.fromFolder);
     if (plan.error) postFailure(c.path, plan.error);
     if (plan.units.length === 0) continue;
@@ -92,24 +128,24 @@ async function open(chosen) {
         fromFolder: c.fromFolder,
         label,
       });
-      const thumb = thumbnailOf(picture, THUMBNAIL_SIZE);
-      postMessage(
-        {
-          op: 'item', index, name: picture.name, title: unit.title || '', entry: unit.entry,
-          width: picture.width, height: picture.height, bits: picture.bits,
-          thumb: { width: thumb.width, height: thumb.height, rgba: thumb.rgba },
-        },
-        [thumb.rgba.buffer],
-      );
+      const small = thumbnailOf(picture, THUMBNAIL_SIZE);
+      const thumb = await createImageBitmap(new ImageData(small.rgba, small.width, small.height));
+      outgoing.push({
+        index, name: picture.name, title: unit.title || '', entry: unit.entry,
+        width: picture.width, height: picture.height, bits: picture.bits, thumb,
+      });
     }
     release(core, corePath);
-    // Let the page's other requests in now and then while a large folder is listed.
-    if (performance.now() - lastPost > 50) {
+    // The page gets the pictures in batches, and its other requests get in between them.
+    if (performance.now() - lastPost > 30) {
+      sendItems();
       lastPost = performance.now();
       await new Promise((resolve) => setTimeout(resolve, 0));
     }
   }
-  if (mine === generation) postMessage({ op: 'opened', count: pictures.length });
+  if (mine !== generation) return;
+  sendItems();
+  postMessage({ op: 'opened', open: id, count: pictures.length });
 }
 
 async function view(index, request) {
@@ -195,7 +231,8 @@ async function zip(type, request) {
 onmessage = (event) => {
   const m = event.data;
   let work;
-  if (m.op === 'open') work = open(m.files);
+  if (m.op === 'open') work = open(m.open, m.total, m.palettes);
+  else if (m.op === 'more') receive(m.open, m.files);
   else if (m.op === 'view') work = view(m.index, m.request);
   else if (m.op === 'save') work = save(m.index, m.type, m.request);
   else if (m.op === 'zip') work = zip(m.type, m.request);

@@ -8,7 +8,8 @@ import { test } from 'node:test';
 const site = process.env.QELVA_SITE;
 const work = process.env.QELVA_WORK;
 const { default: createQelva } = await import(path.join(site, 'qelva.mjs'));
-const { QelvaCore, TYPES, compareFolderOrder, thumbnailOf } = await import(path.join(site, 'core.js'));
+const { QelvaCore, TYPES, thumbnailOf } = await import(path.join(site, 'core.js'));
+const { compareFolderOrder, sortInFolderOrder } = await import(path.join(site, 'order.js'));
 
 const core = await QelvaCore.create(createQelva, { wasmBinary: fs.readFileSync(path.join(site, 'qelva.wasm')) });
 const samples = path.join(work, 'samples');
@@ -126,8 +127,11 @@ test('refusals and a run\'s taken output names leave the core working', () => {
 
 test('the folder order is the converter\'s: files by bytes first, then subfolders', () => {
   const paths = ['s/b/x.bin', 's/Z.bin', 's/a.bin', 's/a/y.bin', 's/é.bin', 's/z.bin', 's/B/w.bin'];
-  assert.deepEqual(paths.sort(compareFolderOrder),
-    ['s/Z.bin', 's/a.bin', 's/z.bin', 's/é.bin', 's/B/w.bin', 's/a/y.bin', 's/b/x.bin']);
+  const expected = ['s/Z.bin', 's/a.bin', 's/z.bin', 's/é.bin', 's/B/w.bin', 's/a/y.bin', 's/b/x.bin'];
+  assert.deepEqual(sortInFolderOrder(paths.map((p) => ({ p })), (o) => o.p).map((o) => o.p), expected);
+  assert.deepEqual([...paths].sort(compareFolderOrder), expected);
+  // Bytes, not UTF-16 units: U+FF61 (EF BD A1) sorts before U+1F600 (F0 9F 98 80).
+  assert.deepEqual(['\u{1F600}.bin', '\uFF61.bin'].sort(compareFolderOrder), ['\uFF61.bin', '\u{1F600}.bin']);
 });
 
 test('thumbnails keep the aspect, never enlarge, and sample real pixels', () => {

@@ -144,11 +144,16 @@ class Page:
         return self.js("return Array.from(document.querySelectorAll('#failures > li'), li => li.textContent)")
 
     def blank_thumbnails(self):
+        """How many thumbnails show nothing: drawn into a canvas of ours, every pixel is 0."""
         return self.js("""
             let blank = 0;
             for (const c of document.querySelectorAll('#grid canvas')) {
-              const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-              if (d.every(v => v === 0)) blank++;
+              const copy = document.createElement('canvas');
+              copy.width = c.width;
+              copy.height = c.height;
+              const g = copy.getContext('2d');
+              g.drawImage(c, 0, 0);
+              if (g.getImageData(0, 0, c.width, c.height).data.every(v => v === 0)) blank++;
             }
             return blank;""")
 

@@ -1,0 +1,140 @@
+#!/usr/bin/python3
+"""The web page's speed in headless Chromium on this machine, with the native converter's figures
+from the same run.
+
+usage: bench/web_page.py NATIVE_BUILD_DIR SITE_DIR WORK_DIR [--runs N]
+
+  open      the generated sample folder (its pictures, without broken/) chosen through the page's
+            folder input until the grid is complete: the page's own User Timing measure
+            (change event to the last picture listed) and, from outside, the time from handing
+            the folder to the input until the page says it is done (20 ms polling)
+  zip-gif   "Download all" as GIF for the same folder, click to ZIP ready (User Timing), against
+            `qelvaconv -j 1 -q -t gif -o OUT FOLDER` run as a process, wall time
+  transfer  every file the page loads, each compressed with gzip -9, summed
+  5000      a flat folder of 5000 pictures (copies of three samples under game names): time to
+            the complete grid, and the main thread's longest gap between animation frames meanwhile
+  100MB     a folder with a 100 MB background file and a 100 MB file of another name beside the
+            samples: the same two figures
+
+Prints one line per figure, medians of --runs runs (default 5). The machine is shared: wall-clock
+figures are inflated by other work; the ratio is taken within one run of this script.
+"""
+
+import argparse
+import gzip
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'web', 'tests'))
+from browser import Browser  # noqa: E402
+
+FRAME_GAPS = """
+  window.qelvaGaps = [];
+  let last = performance.now();
+  const tick = (t) => { window.qelvaGaps.push(t - last); last = t; window.qelvaFrame = requestAnimationFrame(tick); };
+  window.qelvaFrame = requestAnimationFrame(tick);
+"""
+
+
+def measure(page, name):
+    return page.js(f"const e = performance.getEntriesByName('{name}'); return e.length ? e[e.length - 1].duration : null")
+
+
+def open_folder(browser, folder, timeout=600):
+    """Opens the folder in a fresh page: (User Timing ms, outside ms, longest frame gap ms, count)."""
+    page = browser.open_page()
+    page.js(FRAME_GAPS)
+    start = time.perf_counter()
+    page.choose_folder(folder)
+    count = page.wait_until_opened(timeout=timeout)
+    outside = (time.perf_counter() - start) * 1000
+    gap = page.js('cancelAnimationFrame(window.qelvaFrame); return Math.max(...window.qelvaGaps)')
+    return measure(page, 'qelva-open'), outside, gap, count, page
+
+
+def native_gif_ms(qelvaconv, folder, out):
+    shutil.rmtree(out, ignore_errors=True)
+    start = time.perf_counter()
+    subprocess.run([qelvaconv, '-j', '1', '-q', '-t', 'gif', '-o', out, folder], check=True)
+    return (time.perf_counter() - start) * 1000
+
+
+def make_folders(native, work):
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    subprocess.run([os.path.join(native, 'qelva_make_samples'), os.path.join(work, 'generated')],
+                   check=True, stdout=subprocess.DEVNULL)
+    samples = os.path.join(work, 'samples')
+    os.makedirs(samples)
+    for name in os.listdir(os.path.join(work, 'generated')):
+        path = os.path.join(work, 'generated', name)
+        if os.path.isfile(path):
+            shutil.copy(path, samples)
+    many = os.path.join(work, 'many')
+    os.makedirs(many)
+    sources = [('Kabe01.bin', 'kabe'), ('Item01.bin', 'item'), ('bg02.bin', 'bg')]
+    for i in range(5000):
+        source, prefix = sources[i % len(sources)]
+        os.link(os.path.join(samples, source), os.path.join(many, f'{prefix}{i:04d}.bin'))
+    big = os.path.join(work, 'big')
+    shutil.copytree(samples, big)
+    block = bytes(range(256)) * 4096
+    for name in ('bg99.bin', 'video.avi'):
+        with open(os.path.join(big, name), 'wb') as f:
+            for _ in range(100):
+                f.write(block)
+    return samples, many, big
+
+
+def transfer_bytes(site):
+    total = 0
+    for name in sorted(os.listdir(site)):
+        with open(os.path.join(site, name), 'rb') as f:
+            total += len(gzip.compress(f.read(), 9))
+    return total
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument('native')
+    parser.add_argument('site')
+    parser.add_argument('work')
+    parser.add_argument('--runs', type=int, default=5)
+    args = parser.parse_args()
+    work = os.path.abspath(args.work)
+    samples, many, big = make_folders(args.native, work)
+    qelvaconv = os.path.join(args.native, 'qelvaconv')
+    browser = Browser(os.path.abspath(args.site), os.path.join(work, 'downloads'))
+    try:
+        opens, outsides, zips, natives = [], [], [], []
+        for _ in range(args.runs):
+            inside, outside, _, count, page = open_folder(browser, samples)
+            opens.append(inside)
+            outsides.append(outside)
+            # The ZIP and the native run alternate, so both see the same load on the machine.
+            page.download_all(2)
+            zips.append(measure(page, 'qelva-zip'))
+            natives.append(native_gif_ms(qelvaconv, samples, os.path.join(work, 'native-gif')))
+        files = len(os.listdir(samples))
+        print(f'open      {files} files, {count} pictures: {statistics.median(opens):.0f} ms in the page '
+              f'(User Timing), {statistics.median(outsides):.0f} ms from outside')
+        zip_ms, native_ms = statistics.median(zips), statistics.median(natives)
+        print(f'zip-gif   page {zip_ms:.0f} ms, native qelvaconv -j 1 {native_ms:.0f} ms, '
+              f'ratio {zip_ms / native_ms:.2f}')
+        print(f'transfer  {transfer_bytes(args.site) / 1024:.0f} KiB (gzip -9, every file of the site)')
+        inside, outside, gap, count, _ = open_folder(browser, many)
+        print(f'5000      {count} pictures: {inside:.0f} ms to the complete grid, longest frame gap {gap:.0f} ms')
+        inside, outside, gap, count, page = open_folder(browser, big)
+        failures = page.failure_lines()
+        print(f'100MB     {count} pictures: {inside:.0f} ms to the complete grid, longest frame gap {gap:.0f} ms; '
+              f'failures: {failures}')
+    finally:
+        browser.close()
+
+
+if __name__ == '__main__':
+    main()
