@@ -224,11 +224,14 @@ async function showPicture(index) {
   $('grid-view').hidden = true;
   $('open-area').hidden = true;
   $('picture-view').hidden = false;
+  const canvas = $('picture');
   if (!m.ok) {
+    canvas.width = canvas.height = 0;
+    canvas.setAttribute('aria-label', m.message);
+    $('caption').textContent = '';
     $('view-status').textContent = m.message;
     return;
   }
-  const canvas = $('picture');
   canvas.width = m.width;
   canvas.height = m.height;
   if (m.width > 0 && m.height > 0) {

@@ -48,13 +48,17 @@ export class QelvaCore {
     const view = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
     const p = m._qv_alloc(view.length);
     if (!p) {
-      this.error = this.m.UTF8ToString(this.m._qv_out_of_memory_text());
+      this.error = this.outOfMemoryText();
       return false;
     }
     m.HEAPU8.set(view, p);
     const kept = this.withTexts([path], (pathPointer) => !!m._qv_put_file(pathPointer, p, view.length));
     if (!kept) this.error = this.replyJson().message;
     return kept;
+  }
+
+  outOfMemoryText() {
+    return this.m.UTF8ToString(this.m._qv_out_of_memory_text());
   }
 
   lastError() {

@@ -29,10 +29,18 @@ function folderBelowTop(path, fromFolder) {
   return parts.slice(1, -1).map((p) => p + '/').join('');
 }
 
+// Reads a file into the core unless it is there already. Returns false when it cannot be had
+// (core.lastError() says why): no memory for it, or the file gone or changed since it was chosen.
 async function ensureLoaded(core, corePath) {
   const held = files.get(corePath);
   if (held.kept) return true;
-  const bytes = new Uint8Array(await held.file.arrayBuffer());
+  let bytes;
+  try {
+    bytes = new Uint8Array(await held.file.arrayBuffer());
+  } catch (error) {
+    core.error = error instanceof RangeError ? core.outOfMemoryText() : String(error.message || error);
+    return false;
+  }
   if (!core.putFile(corePath, bytes)) return false;
   held.kept = true;
   keptBytes += bytes.length;
@@ -151,7 +159,11 @@ async function open(id, total, palettes) {
 async function view(index, request) {
   const core = await corePromise;
   const p = pictures[index];
-  if (!p || !(await ensureLoaded(core, p.path))) return;
+  if (!p) return;
+  if (!(await ensureLoaded(core, p.path))) {
+    postMessage({ op: 'picture', request, index, ok: false, message: `${p.label}: ${core.lastError()}` });
+    return;
+  }
   const picture = core.decode(p.path, p.entry, p.fromFolder);
   release(core, p.path);
   if (!picture.ok) {
@@ -171,10 +183,14 @@ async function view(index, request) {
 async function save(index, type, request) {
   const core = await corePromise;
   const p = pictures[index];
-  if (!p || !(await ensureLoaded(core, p.path))) return;
+  if (!p) return;
+  const name = p.out + core.extension(type);
+  if (!(await ensureLoaded(core, p.path))) {
+    postMessage({ op: 'file', request, ok: false, name, message: core.lastError() });
+    return;
+  }
   const written = core.write(p.path, p.entry, type);
   release(core, p.path);
-  const name = p.out + core.extension(type);
   if (!written.ok) {
     postMessage({ op: 'file', request, ok: false, name, message: written.message });
     return;
@@ -205,7 +221,9 @@ async function zip(type, request) {
   for (let i = 0; i < pictures.length; i++) {
     const p = pictures[i];
     const name = p.zipBase + ext;
-    if (await ensureLoaded(core, p.path)) {
+    if (!(await ensureLoaded(core, p.path))) {
+      failures.push({ label: p.label, message: core.lastError() });
+    } else {
       const written = core.write(p.path, p.entry, type, name);
       if (written.ok) {
         const entry = new ZipPassThrough(name);

@@ -43,9 +43,19 @@ constexpr const char* kWrittenFile = "/qelva-written";
 
 constexpr qelva::PathSyntax kSyntax{qelva::PathSeparators::kPosix, qelva::PathCodePage::kUtf8};
 
+struct FreeBytes {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
+
+// A file's bytes as the page wrote them into memory from qv_alloc, kept without a copy.
+struct HeldFile {
+  std::unique_ptr<uint8_t, FreeBytes> bytes;
+  size_t size = 0;
+};
+
 struct Session {
   // The files handed over, owned here; memory_files points into them.
-  std::map<std::string, std::vector<uint8_t>> files;
+  std::map<std::string, HeldFile> files;
   // Output names of the "Download all" run in progress.
   std::set<std::string> claimed;
   std::vector<uint8_t> reply;
@@ -136,18 +146,18 @@ EMSCRIPTEN_KEEPALIVE uint8_t* qv_alloc(size_t n) {
 }
 EMSCRIPTEN_KEEPALIVE void qv_free(uint8_t* p) { std::free(p); }
 
-// Takes the n bytes at `bytes` (from qv_alloc; freed here) as the file at path. Returns false,
-// replying with the out-of-memory error, when there is no memory to keep them.
+// Takes the n bytes at `bytes` (from qv_alloc; owned here from now on) as the file at path.
+// Returns false, replying with the out-of-memory error, when there is no memory to keep it.
 EMSCRIPTEN_KEEPALIVE bool qv_put_file(const char* path, uint8_t* bytes, size_t n) {
+  std::unique_ptr<uint8_t, FreeBytes> owned(bytes);
   Session& session = TheSession();
   try {
-    std::vector<uint8_t>& kept = session.files[path];
-    kept.assign(bytes, bytes + n);
-    std::free(bytes);
-    qelva::memory_files::Put(path, kept);
+    HeldFile& held = session.files[path];
+    held.bytes = std::move(owned);
+    held.size = n;
+    qelva::memory_files::Put(path, {held.bytes.get(), n});
     return true;
   } catch (const std::bad_alloc&) {
-    std::free(bytes);
     session.files.erase(path);
     ReplyText(ErrorReply(qelva::OutOfMemoryError().what()));
     return false;

@@ -88,6 +88,12 @@ test('files are found only where they were handed over, and forgotten when dropp
   assert.equal(core.decode('/in/a/ge_spr.bin', 1, true).caption, 'QelvaView ge_spr.bin[1] (280x224x8)');
   core.dropFile('/in/a/ending.bin');
   assert.equal(core.decode('/in/a/ge_spr.bin', 1, true).message, 'ﾌｧｲﾙが見つかりません');
+  // A file larger than the module's memory is refused with the out-of-memory message, and the
+  // core goes on working.
+  const huge = Object.create(Uint8Array.prototype, { length: { value: 3e9 } });
+  assert.equal(core.putFile('/in/a/huge.bin', huge), false);
+  assert.equal(core.lastError(), 'ﾒﾓﾘが足りません');
+  assert.equal(core.decode('/in/a/huge.bin', -1, true).message, 'ﾌｧｲﾙが見つかりません');
   // A file handed over again replaces the earlier bytes.
   assert.ok(core.putFile('/in/a/ge_spr.bin', new Uint8Array(3)));
   assert.equal(core.decode('/in/a/ge_spr.bin', -1, true).ok, false);
