@@ -83,6 +83,7 @@ async function openFiles(chosen) {
   worker.postMessage({ op: 'open', open: id, total: sorted.length, palettes });
   for (let i = 0; i < sorted.length && id === openCount; i += HANDOVER_BATCH) {
     worker.postMessage({ op: 'more', open: id, files: sorted.slice(i, i + HANDOVER_BATCH) });
+    if (i === 0) performance.measure('qelva-open-handler', 'qelva-open-start');
     await new Promise((resolve) => setTimeout(resolve, 0));
   }
 }
