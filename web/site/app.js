@@ -288,6 +288,10 @@ async function downloadAll() {
   performance.mark('qelva-zip-start');
   const m = await ask({ op: 'zip', type: Number($('download-type').value) });
   performance.measure('qelva-zip', 'qelva-zip-start');
+  if (m.stopped) {
+    $('zip-status').hidden = true;
+    return;
+  }
   for (const f of m.failures || []) addFailure(f.label, f.message);
   $('zip-progress').value = 1;
   $('zip-text').textContent = texts.zipDone(items.length - (m.failures || []).length, (m.failures || []).length);

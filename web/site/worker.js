@@ -218,8 +218,14 @@ async function zip(type, request) {
   });
   core.beginRun();
   let lastPost = 0;
-  for (let i = 0; i < pictures.length; i++) {
-    const p = pictures[i];
+  const listed = pictures;
+  for (let i = 0; i < listed.length; i++) {
+    const p = listed[i];
+    // A new choice while the ZIP is made ends it: its files are gone from memory.
+    if (listed !== pictures) {
+      postMessage({ op: 'zip', request, stopped: true });
+      return;
+    }
     const name = p.zipBase + ext;
     if (!(await ensureLoaded(core, p.path))) {
       failures.push({ label: p.label, message: core.lastError() });
@@ -235,9 +241,9 @@ async function zip(type, request) {
       }
       release(core, p.path);
     }
-    if (performance.now() - lastPost > 100 || i === pictures.length - 1) {
+    if (performance.now() - lastPost > 100 || i === listed.length - 1) {
       lastPost = performance.now();
-      postMessage({ op: 'progress', request, done: i + 1, total: pictures.length });
+      postMessage({ op: 'progress', request, done: i + 1, total: listed.length });
     }
   }
   archive.end();

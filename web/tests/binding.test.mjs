@@ -10,6 +10,7 @@ const work = process.env.QELVA_WORK;
 const { default: createQelva } = await import(path.join(site, 'qelva.mjs'));
 const { QelvaCore, TYPES, thumbnailOf } = await import(path.join(site, 'core.js'));
 const { compareFolderOrder, sortInFolderOrder } = await import(path.join(site, 'order.js'));
+const { languageOf } = await import(path.join(site, 'texts.js'));
 
 const core = await QelvaCore.create(createQelva, { wasmBinary: fs.readFileSync(path.join(site, 'qelva.wasm')) });
 const samples = path.join(work, 'samples');
@@ -151,4 +152,12 @@ test('thumbnails keep the aspect, never enlarge, and sample real pixels', () => 
   assert.deepEqual([...half.rgba], [0, 0, 0, 255, 20, 0, 0, 255]);
   const empty = thumbnailOf({ ...picture, width: 0, height: 0, indices: new Uint8Array(0) }, 128);
   assert.equal(empty.rgba.every((v) => v === 0), true);
+});
+
+test('the page speaks the first of the browser\'s languages it has, else English', () => {
+  assert.equal(languageOf(['ja-JP', 'en-US']), 'ja');
+  assert.equal(languageOf(['en-GB', 'ja']), 'en');
+  assert.equal(languageOf(['fr-FR', 'ja']), 'ja');
+  assert.equal(languageOf(['de', 'java']), 'en');
+  assert.equal(languageOf([]), 'en');
 });

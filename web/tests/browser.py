@@ -124,6 +124,22 @@ class Page:
         if old:
             WebDriverWait(self.d, 10).until(staleness_of(old[0]))
 
+    def drop_files(self, named_bytes):
+        """Drops files on the page as a drag from another program would: a drop event whose
+        DataTransfer holds them (files only: a synthetic drop cannot carry folders)."""
+        old = self.d.find_elements(By.CSS_SELECTOR, '#grid > li, #failures > li')
+        files = {name: base64.b64encode(data).decode() for name, data in named_bytes.items()}
+        self.js("""
+            const dt = new DataTransfer();
+            for (const [name, b64] of Object.entries(arguments[0])) {
+              const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
+              dt.items.add(new File([bytes], name));
+            }
+            document.querySelector('main').dispatchEvent(
+              new DragEvent('drop', {dataTransfer: dt, bubbles: true, cancelable: true}));""", files)
+        if old:
+            WebDriverWait(self.d, 10).until(staleness_of(old[0]))
+
     def opened(self):
         """The picture count once the page says every file is done, else None."""
         return self.js("""

@@ -102,6 +102,17 @@ class PageTest(unittest.TestCase):
             'xx_cg.bin: ゲームの画像ﾌｧｲﾙではありません',
         ])
 
+    def test_dropped_files_are_listed_like_chosen_ones(self):
+        samples = os.path.join(WORK, 'samples')
+        dropped = {}
+        for path in (os.path.join(samples, 'omall.dat'), os.path.join(samples, 'broken', 'bg90.bin')):
+            with open(path, 'rb') as f:
+                dropped[os.path.basename(path)] = f.read()
+        self.page.drop_files(dropped)
+        self.assertEqual(self.page.wait_until_opened(), 13)
+        self.assertEqual(self.page.grid_labels()[3], 'omall.dat[3] カンナ 176×200')
+        self.assertEqual(self.page.failure_lines(), ['bg90.bin: ﾌｧｲﾙの末尾以降を読み込みました'])
+
     def test_big_view_shows_the_native_pixels_at_100_and_300_percent(self):
         self.open_samples()
         for label, bmp in [('Kabe01.bin 320×224', 'Kabe01.bmp'), ('ge_spr.bin[2]', 'ge_spr-2.bmp'),
