@@ -4,7 +4,7 @@
 // The page sends {op: 'open', files: [{file, path, fromFolder}]}, then 'view', 'save' and 'zip'
 // requests naming pictures by their index; the worker answers with 'item', 'failed', 'opened',
 // 'picture', 'file', 'progress' and 'zip' messages.
-import createQelva from './qelva.mjs';
+import createQelva from './qelva.js';
 import { QelvaCore, TYPES, rgbaOf, thumbnailOf } from './core.js';
 import { Zip, ZipPassThrough } from './fflate.js';
 

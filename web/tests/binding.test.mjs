@@ -7,7 +7,7 @@ import { test } from 'node:test';
 
 const site = process.env.QELVA_SITE;
 const work = process.env.QELVA_WORK;
-const { default: createQelva } = await import(path.join(site, 'qelva.mjs'));
+const { default: createQelva } = await import(path.join(site, 'qelva.js'));
 const { QelvaCore, TYPES, thumbnailOf } = await import(path.join(site, 'core.js'));
 const { compareFolderOrder, sortInFolderOrder } = await import(path.join(site, 'order.js'));
 const { languageOf } = await import(path.join(site, 'texts.js'));

@@ -10,7 +10,9 @@ texts, the canvas's pixels, screenshots, downloaded files.
 
 import base64
 import io
+import json
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -45,15 +47,21 @@ class Browser:
         self.download_root = download_dir
         os.makedirs(download_dir, exist_ok=True)
         port = free_port()
+        # The server's log names every file it was asked for.
+        self.server_log = tempfile.NamedTemporaryFile(prefix='qelva-http-', suffix='.log')
         self.server = subprocess.Popen(
             ['/usr/bin/python3', '-m', 'http.server', str(port), '--bind', '127.0.0.1', '--directory', site_dir],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=self.server_log)
         self.url = f'http://127.0.0.1:{port}/index.html'
         self.profile = tempfile.mkdtemp(prefix='qelva-chromium-')
         options = webdriver.ChromeOptions()
         options.binary_location = '/usr/lib/chromium/chromium'
-        for flag in CHROMIUM_FLAGS + [f'--user-data-dir={self.profile}', f'--lang={language}']:
+        # Every other host is cut off: the page must need nothing but its own server.
+        cut_off = '--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1'
+        for flag in CHROMIUM_FLAGS + [f'--user-data-dir={self.profile}', f'--lang={language}', cut_off]:
             options.add_argument(flag)
+        # The browser's network log, to see every request the page and its worker make.
+        options.set_capability('goog:loggingPrefs', {'performance': 'ALL'})
         options.add_experimental_option('prefs', {
             'intl.accept_languages': language,
             'download.prompt_for_download': False,
@@ -92,12 +100,29 @@ class Browser:
             "return document.getElementById('download-all').textContent !== ''"))
         return Page(self)
 
+    def served_paths(self):
+        """The paths the static server was asked for so far, in order."""
+        self.server_log.flush()
+        with open(self.server_log.name, encoding='utf-8', errors='replace') as f:
+            return [m.group(1) for m in re.finditer(r'"GET (\S+) HTTP', f.read())]
+
+    def requested_urls(self):
+        """The URLs the page itself requested since the last call (its worker's requests are not
+        in this log; the server's log has those it made to the server)."""
+        urls = []
+        for entry in self.driver.get_log('performance'):
+            message = json.loads(entry['message'])['message']
+            if message.get('method') == 'Network.requestWillBeSent':
+                urls.append(message['params']['request']['url'])
+        return urls
+
     def close(self):
         try:
             self.driver.quit()
         finally:
             self.server.terminate()
             self.server.wait()
+            self.server_log.close()
             shutil.rmtree(self.profile, ignore_errors=True)
 
 

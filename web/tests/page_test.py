@@ -89,6 +89,22 @@ class PageTest(unittest.TestCase):
         labels = self.page.grid_labels()
         self.assertEqual((len(labels), labels[0]), (14, 'Kabe01.bin 320×224'))
 
+    def test_the_page_asks_its_own_server_alone(self):
+        # Every test runs with every other host cut off; here the requests are looked at too.
+        self.browser.requested_urls()
+        self.page = self.browser.open_page()
+        self.open_samples()
+        self.page.click_item('omall.dat[3]')
+        self.page.press('Escape')
+        self.page.download_all(TYPES.index('png'))
+        urls = self.browser.requested_urls()
+        origin = self.browser.url.rsplit('/', 1)[0] + '/'
+        self.assertEqual([u for u in urls if not u.startswith((origin, 'blob:', 'data:'))], [])
+        # The worker's module, the core and fflate came from the page's server.
+        served = self.browser.served_paths()
+        for name in ('index.html', 'app.js', 'worker.js', 'core.js', 'qelva.js', 'qelva.wasm', 'fflate.js'):
+            self.assertIn('/' + name, served)
+
     def test_files_chosen_one_by_one_name_their_failures_and_show_the_rest(self):
         samples = os.path.join(WORK, 'samples')
         chosen = [os.path.join(samples, 'broken', 'bg90.bin'), os.path.join(samples, 'Kabe01.bin'),
