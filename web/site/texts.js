@@ -4,10 +4,10 @@ export const TEXTS = {
   ja: {
     lang: 'ja',
     heading: 'QelvaView',
-    intro: 'ゲームのﾌｫﾙﾀﾞかﾌｧｲﾙを選ぶか、ここにドロップしてください。ﾌｧｲﾙはこのコンピュータから出ません。',
+    intro: 'ゲームのﾌｫﾙﾀﾞかﾌｧｲﾙを選ぶか、ここにﾄﾞﾛｯﾌﾟしてください。ﾌｧｲﾙはこのｺﾝﾋﾟｭｰﾀから出ません。',
     chooseFiles: 'ﾌｧｲﾙを選ぶ',
     chooseFolder: 'ﾌｫﾙﾀﾞを選ぶ',
-    dropHere: 'ここにﾌｧｲﾙかﾌｫﾙﾀﾞをドロップ',
+    dropHere: 'ここにﾌｧｲﾙかﾌｫﾙﾀﾞをﾄﾞﾛｯﾌﾟ',
     pictures: '画像',
     failures: '読めなかったﾌｧｲﾙ',
     counting: (n) => `${n} 枚`,
@@ -27,7 +27,7 @@ export const TEXTS = {
     zipDone: (n, failed) => `${n} 個のﾌｧｲﾙを ZIP にしました` + (failed ? `（${failed} 個は失敗）` : ''),
     language: 'Language: English',
     keys: '←/→ 前後の画像、1-4 表示倍率、Esc 一覧',
-    workerFailed: '処理中にエラーが発生しました',
+    workerFailed: '処理中にｴﾗｰが発生しました',
   },
   en: {
     lang: 'en',

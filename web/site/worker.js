@@ -1,9 +1,12 @@
 // The page's worker: holds the WebAssembly core and the chosen files, and does every piece of
 // decoding and writing, so that the page only draws and asks.
 //
-// The page sends {op: 'open', files: [{file, path, fromFolder}]}, then 'view', 'save' and 'zip'
-// requests naming pictures by their index; the worker answers with 'item', 'failed', 'opened',
-// 'picture', 'file', 'progress' and 'zip' messages.
+// Listing a choice: the page sends {op: 'open', open, total, palettes} (its number for the
+// choice, how many files, the "ending.bin" files among them) and then the files, in the
+// converter's order, in {op: 'more', open, files: [{file, path, fromFolder}]} batches; the worker
+// answers with 'items' batches and 'failed' lines in that order, then 'opened'. Later 'view',
+// 'save' and 'zip' requests name pictures by their index and are answered by 'picture', 'file',
+// 'progress' and 'zip' messages carrying the request's number.
 import createQelva from './qelva.js';
 import { QelvaCore, TYPES, rgbaOf, thumbnailOf } from './core.js';
 import { Zip, ZipPassThrough } from './fflate.js';
@@ -18,7 +21,7 @@ const corePromise = QelvaCore.create(createQelva);
 let generation = 0;  // the open request being answered; a newer one stops an older one
 let files = new Map();  // core path -> {file, kept}
 let keptBytes = 0;
-let pictures = [];  // index -> {path, entry, zipName, name}
+let pictures = [];  // index -> {path, entry, zipBase, out, fromFolder, label}
 
 const memoryPath = (path) => '/in/' + path;
 
@@ -138,6 +141,7 @@ async function open(id, total, palettes) {
       });
       const small = thumbnailOf(picture, THUMBNAIL_SIZE);
       const thumb = await createImageBitmap(new ImageData(small.rgba, small.width, small.height));
+      if (mine !== generation) return;
       outgoing.push({
         index, name: picture.name, title: unit.title || '', entry: unit.entry,
         width: picture.width, height: picture.height, bits: picture.bits, thumb,
