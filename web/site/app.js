@@ -208,12 +208,23 @@ function setZoom(z) {
   sizeCanvas();
 }
 
-// One picture pixel is zoom device pixels, whatever the device pixel ratio.
+// One picture pixel is zoom device pixels, whatever the device pixel ratio. The canvas is also
+// moved onto whole device pixels: at a ratio such as 1.5 the layout may place it between two,
+// and the browser would then resample every pixel.
 function sizeCanvas() {
   const canvas = $('picture');
   const ratio = window.devicePixelRatio || 1;
-  canvas.style.width = `${(canvas.width * zoom) / ratio}px`;
-  canvas.style.height = `${(canvas.height * zoom) / ratio}px`;
+  // Layout sizes are multiples of 1/64 CSS pixel: rounded down, 448 device pixels at a ratio of
+  // 1.5 would come out as 447.98 and lose the last row, so they are rounded up.
+  const cssPixels = (devicePixels) => `${Math.ceil((devicePixels / ratio) * 64) / 64}px`;
+  canvas.style.width = cssPixels(canvas.width * zoom);
+  canvas.style.height = cssPixels(canvas.height * zoom);
+  canvas.style.left = canvas.style.top = '0px';
+  const r = canvas.getBoundingClientRect();
+  const x = (r.left + window.scrollX) * ratio;
+  const y = (r.top + window.scrollY) * ratio;
+  canvas.style.left = `${(Math.ceil(x) - x) / ratio}px`;
+  canvas.style.top = `${(Math.ceil(y) - y) / ratio}px`;
 }
 
 async function showPicture(index) {

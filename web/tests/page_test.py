@@ -142,16 +142,20 @@ class PageTest(unittest.TestCase):
             self.assertEqual(self.page.screenshot_rgba(), (3 * width, 3 * height, scale_rgba(rgba, width, height, 3)), label)
             self.page.press('Escape')
 
-    def test_big_view_is_crisp_on_a_device_pixel_ratio_of_2(self):
+    def test_big_view_is_crisp_on_device_pixel_ratios_of_2_and_1_5(self):
         self.open_samples()
-        self.page.set_device_pixel_ratio(2)
-        try:
-            self.page.click_item('Kabe01.bin')
-            width, height, rgba = self.expected_rgba('Kabe01.bmp')
-            self.page.press('2')
-            self.assertEqual(self.page.screenshot_rgba(), (2 * width, 2 * height, scale_rgba(rgba, width, height, 2)))
-        finally:
-            self.page.set_device_pixel_ratio(None)
+        width, height, rgba = self.expected_rgba('Kabe01.bmp')
+        for ratio, zoom in ((2, 2), (1.5, 2), (1.5, 3)):
+            self.page.set_device_pixel_ratio(ratio)
+            try:
+                self.page.click_item('Kabe01.bin')
+                self.page.press(str(zoom))
+                self.assertEqual(self.page.screenshot_rgba(),
+                                 (zoom * width, zoom * height, scale_rgba(rgba, width, height, zoom)),
+                                 f'{zoom * 100} % at a device pixel ratio of {ratio}')
+                self.page.press('Escape')
+            finally:
+                self.page.set_device_pixel_ratio(None)
 
     def test_caption_keys_and_zoom(self):
         self.open_samples()
