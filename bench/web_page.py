@@ -10,8 +10,8 @@ usage: bench/web_page.py NATIVE_BUILD_DIR SITE_DIR WORK_DIR [--runs N]
             the folder to the input until the page says it is done (20 ms polling)
   zip-gif   "Download all" as GIF for the same folder, click to ZIP ready (User Timing), against
             `qelvaconv -j 1 -q -t gif -o OUT FOLDER` run as a process, wall time; and the CPU time
-            of all of Chromium's processes over the click (/proc, clock ticks) against the
-            qelvaconv process's (less dependent on what else the machine runs); each the first
+            of all of Chromium's threads over the click (/proc schedstat) against the qelvaconv
+            process's (getrusage; both less dependent on what else the machine runs); each the first
             Download all on a fresh page and a second one on the same page
   transfer  every file the page loads, each compressed with gzip -9, summed
   5000      a flat folder of 5000 pictures (copies of three samples under game names): time to
@@ -26,6 +26,7 @@ figures are inflated by other work; the ratio is taken within one run of this sc
 import argparse
 import gzip
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -69,35 +70,44 @@ def open_folder(browser, folder, timeout=600):
 
 
 def native_gif_ms(qelvaconv, folder, out):
-    """qelvaconv -j 1 -t gif on the folder: (wall ms, CPU ms of the process)."""
+    """qelvaconv -j 1 -t gif on the folder: (wall ms, CPU ms of the process from getrusage)."""
     shutil.rmtree(out, ignore_errors=True)
-    before = os.times()
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     subprocess.run([qelvaconv, '-j', '1', '-q', '-t', 'gif', '-o', out, folder], check=True)
     wall = (time.perf_counter() - start) * 1000
-    after = os.times()
-    cpu = (after.children_user - before.children_user + after.children_system - before.children_system) * 1000
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime) * 1000
     return wall, cpu
 
 
 def browser_cpu_ms(browser):
-    """CPU time so far of chromedriver's Chromium and every process below it (renderer, GPU, ...)."""
+    """CPU time so far of every thread of chromedriver's Chromium and the processes below it
+    (renderer, GPU, ...), from each thread's schedstat (nanoseconds). Threads that ended between
+    two readings are missing from the later one, so a difference can only come out too small."""
     children = {}
-    stats = {}
     for pid in filter(str.isdigit, os.listdir('/proc')):
         try:
             with open(f'/proc/{pid}/stat') as f:
-                fields = f.read().rsplit(')', 1)[1].split()
+                parent = int(f.read().rsplit(')', 1)[1].split()[1])
         except OSError:
             continue
-        children.setdefault(int(fields[1]), []).append(int(pid))
-        stats[int(pid)] = (int(fields[11]) + int(fields[12])) * 1000 / os.sysconf('SC_CLK_TCK')
-    total, todo = 0.0, [browser.driver.service.process.pid]
+        children.setdefault(parent, []).append(int(pid))
+    total, todo = 0, [browser.driver.service.process.pid]
     while todo:
         pid = todo.pop()
-        total += stats.get(pid, 0.0)
         todo.extend(children.get(pid, []))
-    return total
+        try:
+            tids = os.listdir(f'/proc/{pid}/task')
+        except OSError:
+            continue
+        for tid in tids:
+            try:
+                with open(f'/proc/{pid}/task/{tid}/schedstat') as f:
+                    total += int(f.read().split()[0])
+            except OSError:
+                pass
+    return total / 1e6
 
 
 def make_folders(native, work):

@@ -39,7 +39,9 @@ async function ensureLoaded(core, corePath) {
   if (held.kept) return true;
   let bytes;
   try {
-    bytes = new Uint8Array(await held.file.arrayBuffer());
+    const reading = held.reading || held.file.arrayBuffer();
+    held.reading = null;
+    bytes = new Uint8Array(await reading);
   } catch (error) {
     core.error = error instanceof RangeError ? core.outOfMemoryText() : String(error.message || error);
     return false;
@@ -48,6 +50,27 @@ async function ensureLoaded(core, corePath) {
   held.kept = true;
   keptBytes += bytes.length;
   return true;
+}
+
+// Reading a file takes a round trip to the browser: the next few files to list are asked for
+// while the current one is decoded. Large files are read only when their turn comes.
+const READ_AHEAD = 8;
+const READ_AHEAD_MAX_BYTES = 16 * 1024 * 1024;
+
+function readAhead(core, position) {
+  const end = Math.min(incoming.files.length, position + 1 + READ_AHEAD);
+  for (let i = position + 1; i < end; i++) {
+    const c = incoming.files[i];
+    if (c.file.size > READ_AHEAD_MAX_BYTES) continue;
+    const corePath = memoryPath(c.path);
+    if (!files.has(corePath)) files.set(corePath, { file: c.file, kept: false });
+    const held = files.get(corePath);
+    if (held.kept || held.reading) continue;
+    c.plan = c.plan || core.plan(corePath, c.fromFolder);
+    if (c.plan.units.length === 0) continue;
+    held.reading = c.file.arrayBuffer();
+    held.reading.catch(() => {});  // a failure is reported when the file's turn comes
+  }
 }
 
 function release(core, corePath) {
@@ -111,11 +134,14 @@ async function open(id, total, palettes) {
     await ensureLoaded(core, memoryPath(c.path));
   }
   let lastPost = 0;
+  let position = -1;
   for await (const c of arriving(total)) {
     if (mine !== generation) return;
+    position++;
     const corePath = memoryPath(c.path);
     if (!files.has(corePath)) files.set(corePath, { file: c.file, kept: false });
-    const plan = core.plan(corePath, c.fromFolder);
+    const plan = c.plan || core.plan(corePath, c.fromFolder);
+    readAhead(core, position);
     if (plan.error) postFailure(c.path, plan.error);
     if (plan.units.length === 0) continue;
     if (!(await ensureLoaded(core, corePath))) {
