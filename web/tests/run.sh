@@ -4,7 +4,7 @@
 #   bash web/tests/run.sh SITE_DIR NATIVE_BUILD_DIR WORK_DIR [page_test.py arguments]
 #
 # NATIVE_BUILD_DIR holds qelva_make_samples and qelvaconv (build/release). WORK_DIR gets the
-# sample folder, the load fuzzer's corpus as game files, and the native converter's files, lists
+# sample folder (with a subfolder named in Japanese), the load fuzzer's corpus as game files, and the native converter's files, lists
 # and messages for both, which the tests compare with the page's.
 set -euo pipefail
 site=$(cd "$1" && pwd)
@@ -18,6 +18,9 @@ rm -rf "$work"
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
 "$native/qelva_make_samples" "$work/samples" >/dev/null
+# A subfolder and a picture named in Japanese: the page's names, labels and ZIP entries in UTF-8.
+mkdir -p "$work/samples/ｻﾌﾞ"
+cp "$work/samples/Kabe01.bin" "$work/samples/ｻﾌﾞ/kabe壁紙.bin"
 /usr/bin/python3 "$here/hostile_folder.py" "$root/fuzz/corpus/load_picture" "$work/hostile"
 (
   cd "$work"
