@@ -82,8 +82,8 @@ def native_gif_ms(qelvaconv, folder, out):
 
 
 def browser_cpu_ms(browser):
-    """CPU time so far of every thread of chromedriver's Chromium and the processes below it
-    (renderer, GPU, ...), from each thread's schedstat (nanoseconds). Threads that ended between
+    """CPU time so far of every thread of the Chromium chromedriver started and of the processes
+    below it (renderer, GPU, ...), from each thread's schedstat (nanoseconds). Threads that ended between
     two readings are missing from the later one, so a difference can only come out too small."""
     children = {}
     for pid in filter(str.isdigit, os.listdir('/proc')):
@@ -93,7 +93,8 @@ def browser_cpu_ms(browser):
         except OSError:
             continue
         children.setdefault(parent, []).append(int(pid))
-    total, todo = 0, [browser.driver.service.process.pid]
+    # chromedriver itself (the harness's side) is left out: only the browser's processes count.
+    total, todo = 0, list(children.get(browser.driver.service.process.pid, []))
     while todo:
         pid = todo.pop()
         todo.extend(children.get(pid, []))
