@@ -11,6 +11,8 @@ builds link from, never typed in by hand.
 
   python3 scripts/third_party_notices.py > THIRD_PARTY_NOTICES.txt
   python3 scripts/third_party_notices.py --check THIRD_PARTY_NOTICES.txt   (exit 1 if it differs)
+  python3 scripts/third_party_notices.py --debian-copyright   (the .deb's machine-readable
+                                                               copyright file)
 """
 import sys
 import textwrap
@@ -104,7 +106,56 @@ def dep5_part(out, paragraphs, first_file, shown_license=None):
         out.append("")
 
 
+def debian_copyright(project_license):
+    """The Debian package's copyright file: the project under the MIT (Expat) license, and in the
+    header's comment the notices of what qelvaconv carries inside it, linked static."""
+    zlib = dep5_paragraphs(read("zlib1g"))
+    gcc = read("gcc-12-base")
+
+    def field(lines):  # a multi-line field's continuation lines, "." for an empty line
+        return [" " + l if l.strip() else " ." for l in lines]
+
+    comment = [
+        "qelvaconv is linked static with zlib and with the GCC runtime libraries",
+        "(libstdc++, libgcc). Their notices follow, as Debian's packages of them state",
+        "them; /usr/share/doc/qelvaconv/THIRD_PARTY_NOTICES.txt holds the notices of",
+        "every QelvaView package.",
+        "",
+        "zlib:",
+        "Copyright " + "; ".join(stanza(zlib, "*")["Copyright"]),
+        "",
+    ] + dedent(license_text(zlib, "Zlib")) + [
+        "",
+        "GCC runtime libraries:",
+    ] + between(gcc, "The following runtime libraries are licensed", "The libbacktrace library") + [
+        "",
+    ] + between(gcc, "GCC RUNTIME LIBRARY EXCEPTION", "libquadmath/")
+    # The MIT text of LICENSE, from its permission notice on.
+    mit = project_license.split("\n")
+    mit = mit[next(i for i, l in enumerate(mit) if l.startswith("Permission is hereby")):]
+    out = [
+        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/",
+        "Upstream-Name: QelvaView",
+        "Comment:",
+    ] + field(comment) + [
+        "",
+        "Files: *",
+        "Copyright: 2026 The QelvaView developers",
+        "License: Expat",
+        "",
+        "License: Expat",
+    ] + field(l.rstrip() for l in mit)
+    lines = [l.rstrip() for l in out]
+    while lines[-1] == " ." or not lines[-1]:
+        lines.pop()
+    return "\n".join(lines) + "\n"
+
+
 def main():
+    if len(sys.argv) == 2 and sys.argv[1] == "--debian-copyright":
+        with open(__file__.rsplit("/", 2)[0] + "/LICENSE", encoding="utf-8") as f:
+            sys.stdout.write(debian_copyright(f.read()))
+        return 0
     out = [
         "THIRD-PARTY NOTICES",
         "",
