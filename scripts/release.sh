@@ -131,10 +131,11 @@ tarball() {
 # libstdc++, libgcc and zlib are linked static.
 linux_depends() {
   local scratch=$stage/shlibdeps
-  mkdir -p "$scratch/debian"
+  mkdir -p "$scratch/debian/qelvaconv/usr/bin"
   printf 'Source: qelvaconv\n\nPackage: qelvaconv\nArchitecture: amd64\n' > "$scratch/debian/control"
+  cp build/release-linux/install/bin/qelvaconv "$scratch/debian/qelvaconv/usr/bin/"
   local depends
-  depends=$(cd "$scratch" && dpkg-shlibdeps -O "$root/build/release-linux/install/bin/qelvaconv" |
+  depends=$(cd "$scratch" && dpkg-shlibdeps -O debian/qelvaconv/usr/bin/qelvaconv |
     sed -n 's/^shlibs:Depends=//p')
   case $depends in
     "libc6 (>= "*")") echo "$depends" ;;
