@@ -131,7 +131,7 @@ tarball() {
 # libstdc++, libgcc and zlib are linked static.
 linux_depends() {
   local scratch=$stage/shlibdeps
-  mkdir -p "$scratch/debian/qelvaconv/usr/bin"
+  mkdir -p "$scratch/debian/qelvaconv/usr/bin" "$scratch/debian/qelvaconv/DEBIAN"
   printf 'Source: qelvaconv\n\nPackage: qelvaconv\nArchitecture: amd64\n' > "$scratch/debian/control"
   cp build/release-linux/install/bin/qelvaconv "$scratch/debian/qelvaconv/usr/bin/"
   local depends
