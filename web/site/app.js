@@ -324,12 +324,21 @@ worker.onmessage = (event) => {
   else if (m.op === 'progress') {
     $('zip-progress').value = m.done / Math.max(1, m.total);
   } else if (m.op === 'error') {
+    opening = false;
+    updateCount();
     addFailure(texts.workerFailed, m.message);
   }
   if (m.request && pending.has(m.request) && m.op !== 'progress') {
     pending.get(m.request)(m);
     pending.delete(m.request);
   }
+};
+
+// A worker that cannot start (a browser without module workers or WebAssembly exceptions) is
+// said so, rather than leaving the page silent.
+worker.onerror = (event) => {
+  opening = false;
+  addFailure(texts.workerFailed, event.message || 'worker');
 };
 
 $('grid').addEventListener('click', (e) => {

@@ -12,6 +12,7 @@ Everything the page shows or saves is compared with those.
 
 import io
 import os
+import shutil
 import sys
 import time
 import unittest
@@ -22,6 +23,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import peer_decode  # noqa: E402
 from browser import Browser, TYPES, EXTENSIONS  # noqa: E402
+from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
 
 SITE = WORK = None
 
@@ -104,6 +106,20 @@ class PageTest(unittest.TestCase):
         served = self.browser.served_paths()
         for name in ('index.html', 'app.js', 'worker.js', 'core.js', 'qelva.js', 'qelva.wasm', 'fflate.js'):
             self.assertIn('/' + name, served)
+
+    def test_a_site_missing_its_core_says_so(self):
+        broken_site = os.path.join(WORK, 'site-without-wasm')
+        shutil.rmtree(broken_site, ignore_errors=True)
+        shutil.copytree(SITE, broken_site, ignore=shutil.ignore_patterns('qelva.wasm'))
+        browser = Browser(broken_site, os.path.join(WORK, 'downloads-broken'))
+        try:
+            page = browser.open_page()
+            page.choose_files([os.path.join(WORK, 'samples', 'Kabe01.bin')])
+            WebDriverWait(browser.driver, 30).until(lambda d: page.failure_lines())
+            self.assertTrue(page.failure_lines()[0].startswith('処理中にｴﾗｰが発生しました: '), page.failure_lines())
+            self.assertEqual(page.grid_labels(), [])
+        finally:
+            browser.close()
 
     def test_files_chosen_one_by_one_name_their_failures_and_show_the_rest(self):
         samples = os.path.join(WORK, 'samples')
