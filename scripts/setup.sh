@@ -16,6 +16,8 @@ packages=(
   zlib1g-dev libz-mingw-w64-dev
   # benchmark timing
   time
+  # release packages (scripts/release.sh) and their checks (tests/release/)
+  zip unzip dpkg-dev lintian man-db groff-base git
 )
 
 missing=()
