@@ -34,8 +34,9 @@ COLOURS = [(28, 56, 110), (40, 40, 40), (128, 40, 64)]
 
 # Sizes in half points.
 TITLE_SIZE, SECTION_SIZE, SUBSECTION_SIZE, BODY_SIZE = 32, 26, 22, 20
-# Indents in twips (1/1440 inch).
-BULLET_INDENT, DEFINITION_INDENT, TERM_INDENT = 360, 480, 120
+# Indents in twips (1/1440 inch); a bullet hangs the width of its full-width mark at 10 points.
+BULLET_INDENT, BULLET_HANG, DEFINITION_INDENT, TERM_INDENT = 360, 200, 480, 120
+BULLET = "\u30fb"
 
 
 class MarkupError(Exception):
@@ -172,10 +173,10 @@ def to_rtf(source):
         elif kind == "h3":
             out.append(paragraph("\\f0\\fs%d\\b\\cf1\\sb200\\sa60" % SUBSECTION_SIZE, rtf))
         elif kind == "bullet":
-            out.append(paragraph(
-                "%s\\fi-%d\\li%d\\tx%d" % (body, BULLET_INDENT - 120, BULLET_INDENT,
-                                          BULLET_INDENT),
-                "\\bullet\\tab " + rtf))
+            # A full-width "・" hangs before the text, with no tab or blank after it: a reader
+            # that wraps Japanese only at blanks would otherwise leave the mark alone on a line.
+            out.append(paragraph("%s\\fi-%d\\li%d" % (body, BULLET_HANG, BULLET_INDENT),
+                                 escape_text(BULLET) + rtf))
         elif kind == "term":
             out.append(paragraph("%s\\li%d\\sb100\\sa20\\b\\cf2\\keepn" % (body, TERM_INDENT), rtf))
         elif kind == "definition":

@@ -29,8 +29,8 @@ def text_of(rtf):
                 units.append(int(escaped.group(2)) & 0xFFFF)
             elif escaped.group(3) == "par":
                 units.append(ord("\n"))
-            elif escaped.group(3) in ("tab", "bullet"):
-                units.append(ord("\t") if escaped.group(3) == "tab" else 0x2022)
+            elif escaped.group(3) == "tab":
+                units.append(ord("\t"))
             i += len(escaped.group(0))
         else:
             if ch not in "{}\r\n":
@@ -65,7 +65,7 @@ class Escaping(unittest.TestCase):
         self.assertEqual(text_of(rtf).split("\n")[:-1], [
             "題名 {1}",
             "段落の続き \\ と ` と a{b}\\c。",
-            "\u2022\t項目 \U0001F600続く行",
+            "・項目 \U0001F600続く行",
             "-t, --type T",
             "定義 ﾌｧｲﾙ",
             "次の定義",
