@@ -19,7 +19,7 @@ constexpr TypeName kTypeNames[] = {
     {"gif-i", OutputType::kGifInterlaced},
     {"gif-t", OutputType::kGifTransparent},
     {"gif-ti", OutputType::kGifTransparentInterlaced},
-    // Named only: the numbers 1 to 6 are the Save dialog's, which has no PNG type.
+    // Named only: the numbers 1 to 6 stand for the six bitmap and GIF types alone.
     {"png", OutputType::kPng},
     {"png-t", OutputType::kPngTransparent},
 };
