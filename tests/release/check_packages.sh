@@ -26,6 +26,18 @@ all_crlf() { [ -s "$1" ] && ! LC_ALL=C grep -q $'[^\r]$\|^$' "$1"; }
 
 # The files of a folder, relative to it, in name order.
 listing() { (cd "$1" && find . -mindepth 1 | sed 's|^\./||' | LC_ALL=C sort); }
+# expect_listing WHAT DIR DESCRIPTION PATH...: DIR holds exactly the PATHs (in any order).
+expect_listing() {
+  local what=$1 dir=$2 description=$3
+  shift 3
+  local expected
+  expected=$(printf '%s\n' "$@" | LC_ALL=C sort)
+  if [ "$(listing "$dir")" = "$expected" ]; then
+    pass "$what: $description"
+  else
+    fail "$what holds:"$'\n'"$(listing "$dir")"$'\n'"expected:"$'\n'"$expected"
+  fi
+}
 
 check_sums() {
   [ -f "$packages/SHA256SUMS" ] || { fail "no SHA256SUMS"; return; }
@@ -52,14 +64,9 @@ check_windows_zip() {  # ARCH(x64|x86) PE-FORMAT
   mkdir -p "$dir"
   unzip -q "$zip" -d "$dir"
   local top=QelvaView-$version
-  local expected
-  expected=$(printf '%s\n' "$top" "$top/LICENSE.txt" "$top/QelvaView-help.rtf" "$top/QelvaView.exe" \
-    "$top/README.txt" "$top/THIRD_PARTY_NOTICES.txt" "$top/qelvaconv.exe" | LC_ALL=C sort)
-  if [ "$(listing "$dir")" = "$expected" ]; then
-    pass "$name: $top/ with the programs, the help, the read-me, the license and the notices"
-  else
-    fail "$name holds:"$'\n'"$(listing "$dir")"$'\n'"expected:"$'\n'"$expected"
-  fi
+  expect_listing "$name" "$dir" "$top/ with the programs, the help, the read-me, the license and the notices" \
+    "$top" "$top/LICENSE.txt" "$top/QelvaView-help.rtf" "$top/QelvaView.exe" "$top/README.txt" \
+    "$top/THIRD_PARTY_NOTICES.txt" "$top/qelvaconv.exe"
   local exe
   for exe in QelvaView.exe qelvaconv.exe; do
     local file=$dir/$top/$exe
@@ -160,16 +167,11 @@ check_tarball() {
   local dir=$scratch/tar
   mkdir -p "$dir"
   tar -xzf "$tarball" -C "$dir"
-  local expected
-  expected=$(printf '%s\n' "$top" "$top/LICENSE" "$top/README" "$top/THIRD_PARTY_NOTICES.txt" \
-    "$top/bin" "$top/bin/qelvaconv" "$top/share" "$top/share/bash-completion" \
-    "$top/share/bash-completion/completions" "$top/share/bash-completion/completions/qelvaconv" \
-    "$top/share/man" "$top/share/man/man1" "$top/share/man/man1/qelvaconv.1" | LC_ALL=C sort)
-  if [ "$(listing "$dir")" = "$expected" ]; then
-    pass "$name: $top/ with bin/qelvaconv, the manual page, the completion and the texts"
-  else
-    fail "$name holds:"$'\n'"$(listing "$dir")"$'\n'"expected:"$'\n'"$expected"
-  fi
+  expect_listing "$name" "$dir" "$top/ with bin/qelvaconv, the manual page, the completion and the texts" \
+    "$top" "$top/LICENSE" "$top/README" "$top/THIRD_PARTY_NOTICES.txt" "$top/bin" "$top/bin/qelvaconv" \
+    "$top/share" "$top/share/bash-completion" "$top/share/bash-completion/completions" \
+    "$top/share/bash-completion/completions/qelvaconv" "$top/share/man" "$top/share/man/man1" \
+    "$top/share/man/man1/qelvaconv.1"
   local owners
   owners=$(tar -tvzf "$tarball" | awk '{print $2}' | sort -u)
   [ "$owners" = 0/0 ] || fail "$name: entries owned by $owners, not 0/0"
@@ -187,18 +189,13 @@ check_deb() {
   local name=${deb##*/}
   local dir=$scratch/deb-root
   dpkg -x "$deb" "$dir"
-  local expected
-  expected=$(printf '%s\n' usr usr/bin usr/bin/qelvaconv usr/share usr/share/bash-completion \
+  expect_listing "$name" "$dir" "installs the program, its manual page, completion, copyright and changelog" \
+    usr usr/bin usr/bin/qelvaconv usr/share usr/share/bash-completion \
     usr/share/bash-completion/completions usr/share/bash-completion/completions/qelvaconv \
     usr/share/doc usr/share/doc/qelvaconv usr/share/doc/qelvaconv/THIRD_PARTY_NOTICES.txt \
     usr/share/doc/qelvaconv/changelog.Debian.gz usr/share/doc/qelvaconv/copyright \
     usr/share/lintian usr/share/lintian/overrides usr/share/lintian/overrides/qelvaconv \
-    usr/share/man usr/share/man/man1 usr/share/man/man1/qelvaconv.1.gz | LC_ALL=C sort)
-  if [ "$(listing "$dir")" = "$expected" ]; then
-    pass "$name: installs the program, its manual page, completion, copyright and changelog"
-  else
-    fail "$name installs:"$'\n'"$(listing "$dir")"$'\n'"expected:"$'\n'"$expected"
-  fi
+    usr/share/man usr/share/man/man1 usr/share/man/man1/qelvaconv.1.gz
   local owners
   owners=$(dpkg-deb -c "$deb" | awk '{print $2}' | sort -u)
   [ "$owners" = root/root ] || fail "$name: entries owned by $owners, not root/root"
