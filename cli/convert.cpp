@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/console_progress.h"
+#include "cli/messages.h"
 #include "common/dib_image.h"
 #include "common/errors.h"
 #include "common/folders.h"
@@ -29,11 +30,6 @@ namespace qelva::cli {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr std::string_view kMsgNotAPicture = "ゲームの画像ﾌｧｲﾙではありません";
-constexpr std::string_view kMsgAlreadyWritten = "出力ﾌｧｲﾙ %s はこの変換で既に書き出されています";
-constexpr std::string_view kMsgCannotCreateFolder = "ﾌｫﾙﾀﾞ %s を作成できません";
-// The viewer's refusal of GIF for full-colour pictures, on one line.
-constexpr std::string_view kMsgFullColourGif = "フルカラーファイルはGIF形式でセーブできません";
 
 std::string MessageOf(const std::exception& e) {
   if (dynamic_cast<const std::bad_alloc*>(&e)) return OutOfMemoryError().what();

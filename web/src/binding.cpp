@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/messages.h"
 #include "common/dib_image.h"
 #include "common/errors.h"
 #include "decode/archive.h"
@@ -33,10 +34,9 @@ namespace {
 
 using qelva::web::JsonString;
 
-// The converter's own texts for inputs that are no picture and outputs already written.
-constexpr std::string_view kMsgNotAPicture = "ゲームの画像ﾌｧｲﾙではありません";
-constexpr std::string_view kMsgAlreadyWritten = "出力ﾌｧｲﾙ %s はこの変換で既に書き出されています";
-constexpr std::string_view kMsgFullColourGif = "フルカラーファイルはGIF形式でセーブできません";
+using qelva::cli::kMsgAlreadyWritten;
+using qelva::cli::kMsgFullColourGif;
+using qelva::cli::kMsgNotAPicture;
 
 // Where written pictures are put for a moment before their bytes are taken.
 constexpr const char* kWrittenFile = "/qelva-written";
