@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <random>
+#include <thread>
 
 #include "lzw_reference.h"
 #include "test_support.h"
@@ -312,6 +313,47 @@ TEST(LzwCodeStream, AnEncodeStartedFromTheProgressCallbackLeavesTheOuterOneIntac
   EXPECT_EQ(outerWithNested, outerAlone);
   // The thread's own dictionary is free again afterwards.
   EXPECT_EQ(Encode(outer), outerAlone);
+}
+
+// Each thread keeps its own dictionary and code stream room between encodes: threads encoding at
+// once, pictures of every size one after the other, must not see each other's.
+TEST(LzwCodeStream, ThreadsEncodingAtOnceEachGetTheLiteralEncodersBytes) {
+  constexpr int kThreads = 3;
+  std::vector<std::vector<DibImage>> pictures(kThreads);
+  std::vector<std::vector<Bytes>> expected(kThreads);
+  for (int t = 0; t < kThreads; ++t) {
+    std::mt19937 random(static_cast<uint32_t>(100 + t));
+    // Large and small in turn, so that a later encode writes less than an earlier one left.
+    for (const auto& [width, height] : {std::pair{640, 200}, {7, 3}, {320, 224}, {1, 1}, {500, 90}}) {
+      const Shape& shape = kShapes[(t + width) % std::size(kShapes)];
+      const auto rows = test::MakeRows(width, height, [&](int x, int y) {
+        return shape.index(x, y, random);
+      });
+      pictures[t].push_back(Picture(width, height, 8, rows));
+      expected[t].push_back(test::ReferenceLzwEncode(pictures[t].back(), 8, t == 1));
+    }
+  }
+  std::vector<std::vector<Bytes>> got(kThreads);
+  {
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&, t] {
+        for (int round = 0; round < 4; ++round) {
+          for (const DibImage& picture : pictures[t]) {
+            Bytes out;
+            LzwEncode(picture, 8, t == 1, {}, out);
+            got[t].push_back(std::move(out));
+          }
+        }
+      });
+    }
+  }
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(got[t].size(), 4 * expected[t].size());
+    for (size_t i = 0; i < got[t].size(); ++i) {
+      EXPECT_EQ(got[t][i], expected[t][i % expected[t].size()]) << "thread " << t << ", encode " << i;
+    }
+  }
 }
 
 TEST(LzwCodeStream, PackedPixelsAreReadFromTheHighBitsAndPaddingIsNeverRead) {
