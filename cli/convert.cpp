@@ -23,6 +23,7 @@
 #include "decode/archive.h"
 #include "decode/archive_titles.h"
 #include "decode/format.h"
+#include "export/lzw.h"
 #include "export/picture_file.h"
 
 namespace qelva::cli {
@@ -116,8 +117,11 @@ class OutputFolders {
 // order keeps it, as when everything runs on one thread.
 class UnitConverter {
  public:
-  UnitConverter(const Options& options, const std::vector<Input>& inputs, OutputFolders& folders)
-      : options_(options), inputs_(inputs), folders_(folders) {}
+  // manyGifs: the run writes GIF files of more than one picture, so that the GIF encoder's
+  // tables are best made whole before the first (see PrepareLzwForManyPictures).
+  UnitConverter(const Options& options, const std::vector<Input>& inputs, OutputFolders& folders,
+                bool manyGifs)
+      : options_(options), inputs_(inputs), folders_(folders), prepareGif_(manyGifs) {}
 
   UnitResult Convert(const Unit& unit) {
     UnitResult result;
@@ -202,6 +206,14 @@ class UnitConverter {
         return;
       }
     }
+    if (prepareGif_) {
+      prepareGif_ = false;
+      try {
+        PrepareLzwForManyPictures();
+      } catch (const std::bad_alloc&) {
+        // Then the encoder takes its tables page by page, or reports the want of memory.
+      }
+    }
     if (!WritePictureFile(unit.target, options_.type, image)) {
       throw PictureError(std::string(kMsgFullColourGif));
     }
@@ -220,6 +232,7 @@ class UnitConverter {
   ConverterHost host_;
   std::set<std::string> claimed_;
   UnitResult* result_ = nullptr;
+  bool prepareGif_;
 };
 
 class Converter {
@@ -398,8 +411,9 @@ class Converter {
     std::vector<std::optional<UnitResult>> results(units_.size());
     size_t reported = 0;
     const size_t jobs = std::min(static_cast<size_t>(std::max(options_.jobs, 1)), tasks.size());
+    const bool manyGifs = !options_.list && GifArgumentsOf(options_.type) && units_.size() > 1;
     if (jobs <= 1) {
-      UnitConverter converter(options_, inputs_, folders_);
+      UnitConverter converter(options_, inputs_, folders_, manyGifs);
       size_t done = 0;
       for (const std::vector<size_t>& task : tasks) {
         for (size_t u : task) {
@@ -438,7 +452,7 @@ class Converter {
     for (size_t j = 1; j < jobs; ++j) {
       try {
         threads.emplace_back([&] {
-          UnitConverter converter(options_, inputs_, folders_);
+          UnitConverter converter(options_, inputs_, folders_, manyGifs);
           while (convertTask(converter)) {
           }
         });
@@ -465,7 +479,7 @@ class Converter {
     };
     std::unique_lock lock(mutex, std::defer_lock);
     {
-      UnitConverter converter(options_, inputs_, folders_);
+      UnitConverter converter(options_, inputs_, folders_, manyGifs);
       while (convertTask(converter)) {
         lock.lock();
         reportReady(lock);

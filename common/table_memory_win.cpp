@@ -8,13 +8,15 @@
 
 namespace qelva {
 
-TableMemory::TableMemory(size_t bytes) : bytes_(bytes) {
+TableMemory::TableMemory(size_t bytes, bool) : bytes_(bytes) {
   if (bytes == 0) throw std::bad_alloc();
   mapping_ = VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
   if (!mapping_) throw std::bad_alloc();
   data_ = mapping_;
   mappingBytes_ = bytes;
 }
+
+void TableMemory::MakePresent() {}
 
 TableMemory::~TableMemory() { VirtualFree(mapping_, 0, MEM_RELEASE); }
 

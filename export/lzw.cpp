@@ -60,11 +60,12 @@ struct DictionaryView {
 // EndCode) are marked again at the start of each encode, since a root in this encode may have
 // been a string in the last one.
 //
-// codeOfKey is read at random before it is written; its pages are all made present when it is
-// made (see TableMemory), so that encoding on one thread never stops the others.
+// codeOfKey is read at random before it is written; see TableMemory and
+// PrepareLzwForManyPictures for when its pages are made present.
 class Dictionary {
  public:
-  Dictionary() : codeOfKey_((size_t{kLzwCodeLimit} << 8) * sizeof(uint16_t)) {
+  explicit Dictionary(bool present)
+      : codeOfKey_((size_t{kLzwCodeLimit} << 8) * sizeof(uint16_t), present) {
     auto* codes = static_cast<uint16_t*>(codeOfKey_.data());
     for (size_t pixel = 0; pixel < 256; ++pixel) {
       rowOfPixel_[pixel] = codes + (pixel << kLzwMaxCodeWidth);
@@ -75,6 +76,7 @@ class Dictionary {
     for (uint32_t code = 0; code < firstCode; ++code) keyOfCode_[code] = kNoKey;
     return DictionaryView{static_cast<uint16_t*>(codeOfKey_.data()), keyOfCode_, rowOfPixel_};
   }
+  void MakePresent() { codeOfKey_.MakePresent(); }
 
  private:
   static constexpr uint32_t kNoKey = UINT32_MAX;
@@ -87,6 +89,8 @@ class Dictionary {
 
 // What an encode works in: the dictionary and the room for the packed code stream.
 struct Workspace {
+  explicit Workspace(bool present) : dictionary(present) {}
+
   Dictionary dictionary;
   std::unique_ptr<uint8_t[]> stream;
   size_t streamBytes = 0;
@@ -112,10 +116,10 @@ class WorkspaceLease {
   WorkspaceLease() {
     Shared& shared = ThreadShared();
     if (shared.held) {
-      own_ = std::make_unique<Workspace>();
+      own_ = std::make_unique<Workspace>(false);
       workspace_ = own_.get();
     } else {
-      if (!shared.workspace) shared.workspace = std::make_unique<Workspace>();
+      if (!shared.workspace) shared.workspace = std::make_unique<Workspace>(false);
       workspace_ = shared.workspace.get();
       shared.held = true;
     }
@@ -127,6 +131,16 @@ class WorkspaceLease {
   WorkspaceLease& operator=(const WorkspaceLease&) = delete;
 
   Workspace& operator*() const { return *workspace_; }
+
+  // Makes the thread's own workspace now, its dictionary's pages all present.
+  static void PrepareThisThread() {
+    Shared& shared = ThreadShared();
+    if (!shared.workspace) {
+      shared.workspace = std::make_unique<Workspace>(true);
+    } else {
+      shared.workspace->dictionary.MakePresent();
+    }
+  }
 
  private:
   struct Shared {
@@ -326,6 +340,8 @@ void UnpackRow(const uint8_t* row, uint16_t bitCount, size_t width, uint8_t* pix
 }  // namespace
 
 int MinCodeSizeFor(uint16_t bitCount) { return bitCount == 1 ? 2 : bitCount; }
+
+void PrepareLzwForManyPictures() { WorkspaceLease::PrepareThisThread(); }
 
 size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
                  const LzwProgress& progress, std::vector<uint8_t>& codeBuffer) {
