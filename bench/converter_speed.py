@@ -120,6 +120,7 @@ def measure(work, label, source):
         return clean
 
     for kind in ("gif", "png", "bmp"):
+        fresh(out)
         run(*ours(qelvaconv, kind, 1), check=False)
         kept = os.path.join(work, f"{label}-{kind}-written")
         shutil.rmtree(kept, ignore_errors=True)
