@@ -161,18 +161,24 @@ class WorkspaceLease {
 // and leave it four bytes at a time.
 class CodeStream {
  public:
-  // The room for the longest stream that `pixels` pixels can give: ClearCode, one code for
+  // Takes room for the longest stream that `pixels` pixels can give: ClearCode, one code for
   // each pixel that does not extend the string before it, a ClearCode each time the table
   // fills (at most once per 4096 - 258 such codes), the last string and EndCode, all 12 bits
-  // wide at most. Raises std::bad_alloc when it cannot be had.
-  static uint8_t* RoomFor(uint64_t pixels, Workspace& workspace) {
+  // wide at most. The room is the workspace's, kept for the next encode, up to kKeptRoom; a
+  // larger stream gets room of its own, given back when it is done. Nothing is written to the
+  // room here, so pages the stream never reaches are never touched. Raises std::bad_alloc when
+  // the room cannot be had.
+  CodeStream(uint64_t pixels, Workspace& workspace) {
     const uint64_t codes = 1 + pixels + pixels / (kLzwCodeLimit - 258) + 1 + 2;
     const uint64_t bytes = (codes * kLzwMaxCodeWidth + 7) / 8 + sizeof(uint32_t);
     if (bytes > SIZE_MAX) throw std::bad_alloc();
-    return workspace.StreamRoom(static_cast<size_t>(bytes));
+    if (bytes <= kKeptRoom) {
+      bytes_ = workspace.StreamRoom(static_cast<size_t>(bytes));
+    } else {
+      own_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(bytes));
+      bytes_ = own_.get();
+    }
   }
-  // Writes into room from RoomFor; pages the stream never reaches are never touched.
-  explicit CodeStream(uint8_t* room) : bytes_(room) {}
 
   // The writing position, taken into local variables by the encoding loop and handed back.
   struct Cursor {
@@ -210,7 +216,11 @@ class CodeStream {
   const uint8_t* data() const { return bytes_; }
   uint64_t size() const { return used_; }
 
+  // The most room a thread keeps between encodes: the stream of a picture of 11 million pixels.
+  static constexpr uint64_t kKeptRoom = uint64_t{16} << 20;
+
  private:
+  std::unique_ptr<uint8_t[]> own_;  // room for this stream alone, when it is larger
   uint8_t* bytes_;
   uint64_t used_ = 0;
   uint64_t pending_ = 0;
@@ -221,7 +231,7 @@ class CodeStream {
 class LzwEncoder {
  public:
   LzwEncoder(int minCodeSize, uint64_t pixels)
-      : stream_(CodeStream::RoomFor(pixels, *lease_)),
+      : stream_(pixels, *lease_),
         clearCode_(1u << minCodeSize),
         firstCode_(clearCode_ + 2),
         firstWidth_(minCodeSize + 1),

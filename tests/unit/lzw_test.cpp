@@ -356,6 +356,26 @@ TEST(LzwCodeStream, ThreadsEncodingAtOnceEachGetTheLiteralEncodersBytes) {
   }
 }
 
+// A thread keeps up to 16 MiB of code stream room between encodes; a picture whose longest
+// stream needs more (11.55 million pixels here: 17.3 MB) is encoded in room of its own, and
+// the kept room still serves the pictures after it.
+TEST(LzwCodeStream, APictureTooLargeForTheKeptRoomIsEncodedInRoomOfItsOwn) {
+  std::mt19937 random(5);
+  const DibImage small = Picture(300, 40, 8, test::MakeRows(300, 40, [&](int, int) {
+                                   return static_cast<uint8_t>(random() % 64);
+                                 }));
+  const Bytes smallAlone = Encode(small);
+  const int width = 3500, height = 3300;
+  const auto rows = test::MakeRows(width, height, [](int x, int y) {
+    return static_cast<uint8_t>((x / 13 + y / 5) * 37);
+  });
+  const Bytes large = Encode(Picture(width, height, 8, rows));
+  const DecodedLzw decoded = DecodeLzw(large, 0, 8);
+  ASSERT_TRUE(decoded.ok) << decoded.error;
+  EXPECT_TRUE(decoded.pixels == test::Flatten(rows));
+  EXPECT_EQ(Encode(small), smallAlone);
+}
+
 TEST(LzwCodeStream, PackedPixelsAreReadFromTheHighBitsAndPaddingIsNeverRead) {
   struct Case {
     int width;
