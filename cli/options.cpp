@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <getopt.h>
 #include <thread>
 
 namespace qelva::cli {
@@ -18,7 +19,7 @@ constexpr TypeName kTypeNames[] = {
     {"gif-i", OutputType::kGifInterlaced},
     {"gif-t", OutputType::kGifTransparent},
     {"gif-ti", OutputType::kGifTransparentInterlaced},
-    // Named only: the numbers 1 to 6 are the Save dialog's, which has no PNG type.
+    // Named only: the numbers 1 to 6 stand for the six bitmap and GIF types alone.
     {"png", OutputType::kPng},
     {"png-t", OutputType::kPngTransparent},
 };
@@ -31,27 +32,68 @@ std::optional<int32_t> ParseInt32(std::string_view text) {
   return value;
 }
 
-// An option that takes a value: "-t gif", "--type gif" and "--type=gif" all name it.
-struct ValueOption {
-  std::string_view shortName;
-  std::string_view longName;
+// The options as getopt_long knows them. The short string begins with "-": every path comes back
+// in its place among the options (so the order of the paths never depends on the environment, as
+// getopt's permuting would on POSIXLY_CORRECT), and with ":": getopt prints nothing of its own and
+// reports a missing value apart from an unknown option.
+constexpr char kShortOptions[] = "-:hlrqt:e:o:j:";
+constexpr int kVersionOption = 256;  // --version has no short name
+constexpr option kLongOptions[] = {
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersionOption},
+    {"list", no_argument, nullptr, 'l'},
+    {"recursive", no_argument, nullptr, 'r'},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"type", required_argument, nullptr, 't'},
+    {"entry", required_argument, nullptr, 'e'},
+    {"out", required_argument, nullptr, 'o'},
+    {"jobs", required_argument, nullptr, 'j'},
+    {nullptr, 0, nullptr, 0},
 };
-constexpr ValueOption kType{"-t", "--type"};
-constexpr ValueOption kEntry{"-e", "--entry"};
-constexpr ValueOption kOut{"-o", "--out"};
-constexpr ValueOption kJobs{"-j", "--jobs"};
 
-// If args[i] is the option, returns its value (consuming the next argument when needed).
-std::optional<std::string> TakeValue(const ValueOption& option, std::span<const std::string> args,
-                                     size_t& i) {
-  const std::string& arg = args[i];
-  if (arg == option.shortName || arg == option.longName) {
-    if (i + 1 >= args.size()) throw UsageError(std::string(arg) + " needs a value");
-    return args[++i];
+// The option getopt_long has just refused, as the user wrote it: the whole argument for a long one
+// ("--frob", "--list=3", "--type"), "-x" for a short one, also from inside a bundle such as "-rx".
+// A long option always moves getopt on to the next argument; a short one inside a bundle may not.
+std::string RefusedOption(char* const* argv, int optindBefore) {
+  if (optind > optindBefore && std::string_view(argv[optind - 1]).starts_with("--")) {
+    return argv[optind - 1];
   }
-  const std::string prefix = std::string(option.longName) + "=";
-  if (arg.starts_with(prefix)) return arg.substr(prefix.size());
-  return std::nullopt;
+  return std::string("-") + static_cast<char>(optopt);
+}
+
+void SetOption(Options& options, int name, const std::string& value) {
+  switch (name) {
+    case 'h': options.help = true; break;
+    case kVersionOption: options.version = true; break;
+    case 'l': options.list = true; break;
+    case 'r': options.recursive = true; break;
+    case 'q': options.quiet = true; break;
+    case 'j': {
+      const auto parsed = ParseInt32(value);
+      if (!parsed || *parsed < 1 || *parsed > kMaxJobs) {
+        throw UsageError("the number of jobs '" + value + "' is not a whole number from 1 to " +
+                         std::to_string(kMaxJobs));
+      }
+      options.jobs = *parsed;
+      break;
+    }
+    case 't': {
+      const auto parsed = ParseOutputType(value);
+      if (!parsed) throw UsageError("unknown type '" + value + "' (bmp, rle, gif, gif-i, gif-t, gif-ti, png or png-t)");
+      options.type = *parsed;
+      break;
+    }
+    case 'e': {
+      const auto parsed = ParseInt32(value);
+      if (!parsed) throw UsageError("the entry '" + value + "' is not a whole number");
+      options.entry = parsed;
+      break;
+    }
+    case 'o':
+      if (value.empty()) throw UsageError("the output folder is empty");
+      options.outDir = value;
+      break;
+  }
 }
 
 }  // namespace
@@ -72,46 +114,43 @@ std::optional<OutputType> ParseOutputType(std::string_view text) {
 }
 
 Options ParseOptions(std::span<const std::string> args) {
+  // getopt_long wants argv as the C library gives it: the program's name first, each argument a
+  // writable string, a null pointer last.
+  std::vector<std::string> storage;
+  storage.reserve(args.size() + 1);
+  storage.emplace_back("qelvaconv");
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  argv.reserve(storage.size() + 1);
+  for (std::string& arg : storage) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(storage.size());
+
+  // getopt keeps its place in globals: start afresh (0 makes glibc and mingw-w64 both reset).
+  optind = 0;
+  opterr = 0;
   Options options;
-  bool onlyPaths = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (onlyPaths || arg == "-" || !arg.starts_with("-")) {
-      options.paths.push_back(arg);
-    } else if (arg == "--") {
-      onlyPaths = true;
-    } else if (arg == "-h" || arg == "--help") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else if (arg == "-l" || arg == "--list") {
-      options.list = true;
-    } else if (arg == "-r" || arg == "--recursive") {
-      options.recursive = true;
-    } else if (arg == "-q" || arg == "--quiet") {
-      options.quiet = true;
-    } else if (auto jobs = TakeValue(kJobs, args, i)) {
-      const auto parsed = ParseInt32(*jobs);
-      if (!parsed || *parsed < 1 || *parsed > kMaxJobs) {
-        throw UsageError("the number of jobs '" + *jobs + "' is not a whole number from 1 to " +
-                         std::to_string(kMaxJobs));
+  for (;;) {
+    const int optindBefore = optind;
+    const int name = getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr);
+    if (name == -1) break;
+    if (name == 1) {
+      options.paths.emplace_back(optarg);  // a path, in its place among the options
+    } else if (name == ':' || name == '?') {
+      // A flag given a value ("--list=3") is ':' to mingw-w64's getopt and '?' to glibc's: both
+      // read it here as the unknown option it was before.
+      const std::string refused = RefusedOption(argv.data(), optindBefore);
+      if (name == ':' && refused.find('=') == std::string::npos) {
+        throw UsageError(refused + " needs a value");
       }
-      options.jobs = *parsed;
-    } else if (auto type = TakeValue(kType, args, i)) {
-      const auto parsed = ParseOutputType(*type);
-      if (!parsed) throw UsageError("unknown type '" + *type + "' (bmp, rle, gif, gif-i, gif-t, gif-ti, png or png-t)");
-      options.type = *parsed;
-    } else if (auto entry = TakeValue(kEntry, args, i)) {
-      const auto parsed = ParseInt32(*entry);
-      if (!parsed) throw UsageError("the entry '" + *entry + "' is not a whole number");
-      options.entry = parsed;
-    } else if (auto out = TakeValue(kOut, args, i)) {
-      if (out->empty()) throw UsageError("the output folder is empty");
-      options.outDir = *out;
+      throw UsageError("unknown option '" + refused + "'");
     } else {
-      throw UsageError("unknown option '" + arg + "'");
+      SetOption(options, name, optarg ? std::string(optarg) : std::string());
     }
   }
+  // After "--" everything is a path.
+  for (int i = optind; i < argc; ++i) options.paths.emplace_back(argv[i]);
+
   if (options.paths.empty() && !options.help && !options.version) {
     throw UsageError("no picture, archive or folder given");
   }

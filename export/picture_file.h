@@ -1,6 +1,6 @@
-// The picture file types both programs write: first the viewer's six save types in the order of
-// its Save dialog, then the converter's PNG types; and the one place that picks the writer and
-// its arguments for each.
+// The picture file types both programs write, in the order of the viewer's Save dialog: the six
+// bitmap and GIF types, then the two PNG types; and the one place that picks the writer and its
+// arguments for each.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,8 @@ enum class PictureFileType {
   kPngTransparent,            // PNG, indexed colour, colour index 0 transparent
 };
 inline constexpr int kPictureFileTypeCount = 8;
-// The viewer's Save dialog offers the first six types, as filter indexes 1 to 6.
+// The first six types, the bitmap and GIF ones, also go by their numbers 1 to 6 (their places
+// in the viewer's Save dialog since before it offered the PNG types, as filter indexes 7 and 8).
 inline constexpr int kSaveDialogTypeCount = 6;
 
 // How a GIF type is written: the arguments of WriteGif.

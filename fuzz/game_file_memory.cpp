@@ -29,6 +29,7 @@ const std::span<const uint8_t>& Bytes(intptr_t handle) {
 
 namespace memory_files {
 void Put(const std::string& path, std::span<const uint8_t> bytes) { Files()[path] = bytes; }
+void Remove(const std::string& path) { Files().erase(path); }
 void Clear() { Files().clear(); }
 }  // namespace memory_files
 

@@ -12,6 +12,8 @@ namespace qelva::memory_files {
 // Makes path name these bytes until Clear(). The bytes are not copied: they must outlive every
 // GameFile opened on the path.
 void Put(const std::string& path, std::span<const uint8_t> bytes);
+// Forgets one file.
+void Remove(const std::string& path);
 // Forgets every file.
 void Clear();
 

@@ -4,7 +4,8 @@
 # RLE-compressed bitmaps, GIF87a and transparent GIF89a, plain and interlaced. Then builds the
 # Windows viewer and opens it on a sample picture under Wine: on your X display when there is
 # one (the command returns when you close the window), otherwise on a virtual display, where it
-# saves screenshots of the window at 100 % and 200 % and closes it again.
+# saves screenshots of the window at 100 % and 200 % and closes it again. Last it builds the web
+# page and prints the command that serves it and the address to open.
 #
 #   bash scripts/demo.sh [OUTDIR]      (default OUTDIR: build/demo in the repository)
 set -euo pipefail
@@ -41,4 +42,11 @@ echo "building the viewer (Windows x64, mingw-w64) ..."
 cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/win64 -j "$jobs" --target QelvaView >/dev/null
 bash scripts/show-viewer.sh build/win64/QelvaView.exe "$out/samples/Kabe01.bin" "$out" || status=$?
+
+echo
+echo "building the web page (Emscripten) ..."
+bash scripts/build-web.sh >/dev/null
+echo "the web page is in $root/build/web/site/; serve it with"
+echo "  python3 -m http.server 8000 --bind 127.0.0.1 --directory $root/build/web/site"
+echo "and open http://127.0.0.1:8000/ in a browser; choose the folder $out/samples there."
 exit $status

@@ -16,6 +16,10 @@ packages=(
   zlib1g-dev libz-mingw-w64-dev
   # benchmark timing
   time
+  # release packages (scripts/release.sh) and their checks (tests/release/)
+  zip unzip dpkg-dev lintian man-db groff-base git
+  # the web page: Emscripten, and headless Chromium driven by Selenium for its tests
+  emscripten chromium chromium-driver python3-selenium
 )
 
 missing=()
@@ -27,6 +31,27 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update
   apt-get install -y --no-install-recommends "${missing[@]}"
 fi
+
+# Node and npm: Emscripten runs on node, the page's libraries come from npm. A machine that has
+# them already (from another source) keeps its own.
+if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends nodejs npm
+fi
+
+# The web build compiles zlib from Debian's source package: apt needs the source index for that.
+if ! apt-get source --print-uris zlib >/dev/null 2>&1; then
+  cat > /etc/apt/sources.list.d/qelva-deb-src.sources <<'SOURCES'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+  apt-get update
+fi
+
+# The page's npm packages (fflate), as web/package-lock.json pins them.
+(cd "$(dirname "${BASH_SOURCE[0]}")/../web" && npm ci --no-audit --no-fund)
 
 # Wine shows the viewer's Japanese texts only under a Japanese locale.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf8$'; then

@@ -12,6 +12,9 @@
 #   5. clang libFuzzer build; every fuzz target runs its         build/fuzz
 #      committed corpus once (stages 1-3 replay the corpora too,
 #      through plain programs built with the tests)
+#   6. the web page (Emscripten), its binding layer under node     build/web
+#      and the page in headless Chromium, against stage 1's
+#      converter
 #
 # Needs what scripts/setup.sh installs. QELVA_JOBS sets the parallel jobs (default: the cores, at
 # most 2).
@@ -107,8 +110,14 @@ fuzz_replay() {
   done
 }
 
-stage "1/5 native Release build + unit tests" native_release
-stage "2/5 native ASan+UBSan build + unit tests" native_sanitize
-stage "3/5 Windows x64 build (mingw-w64) + unit and end-to-end tests under Wine" win64
-stage "4/5 Windows x86 build (mingw-w64), compile and link only" win32
-stage "5/5 libFuzzer build (clang) + every corpus replayed" fuzz_replay
+web_page() {
+  QELVA_JOBS=$jobs bash scripts/build-web.sh
+  bash web/tests/run.sh build/web/site build/release build/web/test-work
+}
+
+stage "1/6 native Release build + unit tests" native_release
+stage "2/6 native ASan+UBSan build + unit tests" native_sanitize
+stage "3/6 Windows x64 build (mingw-w64) + unit and end-to-end tests under Wine" win64
+stage "4/6 Windows x86 build (mingw-w64), compile and link only" win32
+stage "5/6 libFuzzer build (clang) + every corpus replayed" fuzz_replay
+stage "6/6 web page (Emscripten) + binding tests under node + page tests in headless Chromium" web_page

@@ -11,7 +11,7 @@ std::string SaveNameOf(std::string_view path, PathSyntax syntax) {
 }
 
 std::optional<PictureFileType> SaveTypeOfFilter(int filterIndex) {
-  if (filterIndex < 1 || filterIndex > kSaveDialogTypeCount) return std::nullopt;
+  if (filterIndex < 1 || filterIndex > kPictureFileTypeCount) return std::nullopt;
   return static_cast<PictureFileType>(filterIndex - 1);
 }
 

@@ -18,13 +18,15 @@ std::string PictureNameOf(std::string_view path, PathSyntax syntax);
 // Kabe01, omall.dat[3] gives omall).
 std::string SaveNameOf(std::string_view path, PathSyntax syntax);
 
-// The Save dialog's file types, in the order of PictureFileType (filter index 1 to 6): caption,
-// "|", pattern, "|", ..., as a form's dialog takes its filter.
+// The Save dialog's file types, in the order of PictureFileType (filter index 1 to 8: the six
+// bitmap and GIF types, then the two PNG types): caption, "|", pattern, "|", ..., as a form's
+// dialog takes its filter.
 inline constexpr std::string_view kSaveFilter =
     "Windows Bitmap(非圧縮)|*.bmp|Windows Bitmap(RLE圧縮)|*.bmp|GIF87a(Non-Interaced)|*.gif|"
-    "GIF87a(Interaced)|*.gif|透明化GIF(89a, Ni)|*.gif|透明化GIF(89a,i)|*.gif";
+    "GIF87a(Interaced)|*.gif|透明化GIF(89a, Ni)|*.gif|透明化GIF(89a,i)|*.gif|"
+    "PNG|*.png|透明化PNG|*.png";
 
-// The file type of a Save dialog filter index (1 to 6); nothing for any other index.
+// The file type of a Save dialog filter index (1 to 8); nothing for any other index.
 std::optional<PictureFileType> SaveTypeOfFilter(int filterIndex);
 
 // The path with its extension replaced: everything from the last "." after the last separator
@@ -42,7 +44,7 @@ inline constexpr std::string_view kFullColourGifRefusal =
 
 // The help file beside the program: the text before the program path's last separator, a "\",
 // and the help file's name. A separator right after a drive's ":" stays in the folder, so a
-// program in a drive root gives "C:\\Qelvaw_b.hlp" with its separator doubled.
+// program in a drive root gives "C:\\QelvaView-help.rtf" with its separator doubled.
 std::string HelpFilePath(std::string_view programPath, std::string_view helpFileName,
                          PathSyntax syntax);
 

@@ -13,6 +13,7 @@
 #include "shell/clipboard_dib.h"
 #include "shell/command_line.h"
 #include "shell/fit_window.h"
+#include "shell/help_file.h"
 #include "shell/overlay.h"
 #include "shell/palette_from_dib.h"
 #include "shell/save_name.h"
@@ -20,13 +21,13 @@
 #include "shell/win32/U_arc.h"
 #include "shell/win32/clipboard.h"
 #include "shell/win32/file_dialogs.h"
+#include "shell/win32/help_window.h"
 #include "shell/win32/processes.h"
 #include "shell/win32/resource_ids.h"
 
 namespace qelva::win32 {
 namespace {
 
-constexpr std::string_view kHelpFileName = "Qelvaw_b.hlp";
 constexpr const wchar_t* kBroadcastMessageName = L"Qelva View Broadcast Message";
 // The window is designed at 448 x 336 on a 144 dpi screen.
 constexpr UINT kDesignDpi = 144;
@@ -157,7 +158,7 @@ void TMainForm::AttachDialogs(TAboutForm* about, TArcForm* chooser) {
 }
 
 void TMainForm::FormCreate() {
-  helpFile_ = shell::HelpFilePath(ProgramPath(), kHelpFileName, kViewerPaths);
+  helpFile_ = shell::HelpFilePath(ProgramPath(), shell::kHelpFileName, kViewerPaths);
   BroadcastMsg = static_cast<uint16_t>(RegisterWindowMessageW(kBroadcastMessageName));
   state_.CurrentImage.Reset();
   state_.PendingImage.Reset();
@@ -504,7 +505,14 @@ void TMainForm::ShapeMouseMove(bool leftHeld, int x, int y) {
   if (moved != Shape.Bounds()) Shape.SetBounds(moved);
 }
 
-void TMainForm::MnTopicClick() { WinHelpW(hwnd(), W(helpFile_).c_str(), HELP_CONTENTS, 0); }
+void TMainForm::MnTopicClick() {
+  // One help window per process: a second 目次 brings it back to the front.
+  if (help_ && help_->hwnd()) {
+    help_->BringToFront();
+    return;
+  }
+  help_ = HelpWindow::Open(hwnd(), helpFile_);
+}
 
 void TMainForm::MnExitClick() { Close(); }
 
@@ -572,7 +580,8 @@ void TMainForm::Close() { PostMessageW(hwnd(), WM_CLOSE, 0, 0); }
 void TMainForm::FormDestroy() {
   state_.CurrentImage.Reset();
   state_.PendingImage.Reset();
-  WinHelpW(hwnd(), W(helpFile_).c_str(), HELP_QUIT, 0);
+  // The help window closes with the main window.
+  help_.reset();
 }
 
 LRESULT TMainForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -22,6 +22,7 @@ namespace qelva::win32 {
 
 class TArcForm;
 class TAboutForm;
+class HelpWindow;
 
 // The viewer's state: the two pictures, the zoom, the archive entry to load next, the name in
 // the caption and where the overlay was grabbed.
@@ -100,6 +101,7 @@ class TMainForm final : public Window {
   TArcForm* ArcForm = nullptr;
   uint16_t BroadcastMsg = 0;
   std::string helpFile_;
+  std::unique_ptr<HelpWindow> help_;  // once 目次 has opened it
   // SaveDlg's file name and filter index, kept from one use to the next.
   std::string saveName_;
   int saveFilterIndex_ = 1;

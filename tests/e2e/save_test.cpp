@@ -1,6 +1,7 @@
-// The Save command: what each of the six types writes (the converter's file, byte for byte),
+// The Save command: what each of the eight types writes (the converter's file, byte for byte),
 // the extension the type forces, the overwrite question, the refusal of GIF for a full-colour
-// picture and its uncompressed bitmap, what the dialog keeps for the next use, and write errors.
+// picture, its uncompressed bitmap and its truecolour PNG, what the dialog keeps for the next
+// use, and write errors.
 //
 // Every file is saved into a fresh folder of each test's own (under kSavedFilesRoot), named by its
 // full path in the dialog's file-name field, so that it does not matter which folder the dialog
@@ -146,7 +147,8 @@ struct TypedName {
 const TypedName kTypedNames[kSaveTypeCount] = {
     {1, L"pic.gif", L"pic.bmp"},      {2, L"a.b\\rle", L"a.b\\rle.bmp"},
     {3, L"gif87.bmp", L"gif87.gif"},  {4, L"inter", L"inter.gif"},
-    {5, L"pic", L"pic.gif"},          {6, L"trans.gif", L"trans.gif"}};
+    {5, L"pic", L"pic.gif"},          {6, L"trans.gif", L"trans.gif"},
+    {7, L"pic.gif", L"pic.png"},      {8, L"trans.png", L"trans.png"}};
 
 std::wstring FileNamePart(const std::wstring& path) {
   return path.substr(path.find_last_of(L'\\') + 1);
@@ -193,9 +195,12 @@ TEST_P(SaveEachType, WritesTheConvertersFileUnderTheTypesExtension) {
     SyncWith(main);
     const auto bytes = ReadFileBytes(file);
     EXPECT_TRUE(SameBytes(bytes, reference));
-    if (save.type >= 3 && bytes && bytes->size() >= 6) {
+    if (save.type >= 3 && save.type <= 6 && bytes && bytes->size() >= 6) {
       EXPECT_EQ(std::string(bytes->begin(), bytes->begin() + 6),
                 save.type >= 5 ? "GIF89a" : "GIF87a");
+    }
+    if (save.type >= 7 && bytes && bytes->size() >= 8) {
+      EXPECT_EQ(std::string(bytes->begin() + 1, bytes->begin() + 4), "PNG");
     }
     previous = &save;
   }
@@ -203,7 +208,8 @@ TEST_P(SaveEachType, WritesTheConvertersFileUnderTheTypesExtension) {
   std::vector<std::wstring> names = FolderNames(folder);
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::wstring>{L"a.b", L"gif87.gif", L"inter.gif", L"pic.bmp",
-                                               L"pic.gif", L"trans.gif"}))
+                                               L"pic.gif", L"pic.png", L"trans.gif",
+                                               L"trans.png"}))
       << Listing(folder);
   EXPECT_EQ(FolderNames(folder + L"\\a.b"), std::vector<std::wstring>{L"rle.bmp"});
   EXPECT_EQ(Narrow(TextOf(main)), Narrow(CaptionFor(picture))) << "saving changed the caption";
@@ -354,7 +360,7 @@ TEST_F(SaveTest, AFullColourPictureIsNoGifAndItsRleBitmapIsUncompressed) {
   ASSERT_EQ(Narrow(WaitForCaption(main, caption)), Narrow(caption));
 
   const std::wstring folder = FreshFolder(L"fullcolour");
-  for (int type = 3; type <= kSaveTypeCount; ++type) {
+  for (int type : kGifTypes) {
     SCOPED_TRACE("type " + std::to_string(type) + " (" + Narrow(kSaveTypeCaptions[type - 1]) + ")");
     ASSERT_TRUE(SaveAs(main, type, folder + L"\\full"));
     HWND box = WaitForWarning(process);
@@ -378,6 +384,20 @@ TEST_F(SaveTest, AFullColourPictureIsNoGifAndItsRleBitmapIsUncompressed) {
   ColourPicture composed = ColoursOf(picture.image);
   LayOver(composed, laid, 0, 0);
   EXPECT_TRUE(IsUncompressed24BitBitmap(*bytes, composed));
+
+  // Both PNG types write it as a truecolour PNG of the composed pixels, without a question.
+  for (int type : kPngTypes) {
+    SCOPED_TRACE("type " + std::to_string(type) + " (" + Narrow(kSaveTypeCaptions[type - 1]) + ")");
+    const std::wstring png = folder + L"\\full" + std::to_wstring(type) + L".png";
+    ASSERT_TRUE(SaveAndWaitForFile(main, type, folder + L"\\full" + std::to_wstring(type), png));
+    EXPECT_EQ(FindTopLevel(kDialogClass, kWarningTitle, process), nullptr)
+        << "a full-colour picture saved as PNG asked something";
+    const auto written = ReadFileBytes(png);
+    ASSERT_TRUE(written && written->size() > 26) << "no PNG header in " << Narrow(png);
+    EXPECT_EQ((*written)[24], 8) << "bit depth";
+    EXPECT_EQ((*written)[25], 2) << "colour type: truecolour";
+    EXPECT_TRUE(PeerDecodesTo(png, composed));
+  }
   EXPECT_EQ(Narrow(TextOf(main)), Narrow(caption));
 }
 

@@ -107,7 +107,8 @@ TEST(ConverterOptions, AJobCountOutsideOneToTheMaximumIsBadUsage) {
                                              {"-j", " 2", "d"},
                                              {"--jobs=", "d"},
                                              {"-j"},
-                                             {"-j4", "d"}}) {
+                                             {"-j0", "d"},
+                                             {"-rj65", "d"}}) {
     EXPECT_THROW(Parse(args), UsageError) << args[0] << " " << (args.size() > 1 ? args[1] : "");
   }
 }
@@ -124,6 +125,62 @@ TEST(ConverterOptions, AfterADoubleDashEverythingIsAPath) {
   const Options o = Parse({"--", "-t", "--list"});
   EXPECT_EQ(o.paths, (std::vector<std::string>{"-t", "--list"}));
   EXPECT_FALSE(o.list);
+}
+
+TEST(ConverterOptions, ShortFlagsBundleAndValuesAttachAsWithEveryGetoptProgram) {
+  const Options o = Parse({"-rql", "-tpng", "-j2", "-e7", "-oout", "dir"});
+  EXPECT_TRUE(o.recursive);
+  EXPECT_TRUE(o.quiet);
+  EXPECT_TRUE(o.list);
+  EXPECT_EQ(o.type, OutputType::kPng);
+  EXPECT_EQ(o.jobs, 2);
+  EXPECT_EQ(o.entry, 7);
+  EXPECT_EQ(o.outDir, "out");
+  EXPECT_EQ(o.paths, std::vector<std::string>{"dir"});
+  // A value-taking option ends a bundle: the rest of the argument, or the next one, is its value.
+  const Options bundled = Parse({"-rtgif-t", "a", "-qj", "3", "b"});
+  EXPECT_TRUE(bundled.recursive);
+  EXPECT_EQ(bundled.type, OutputType::kGifTransparent);
+  EXPECT_TRUE(bundled.quiet);
+  EXPECT_EQ(bundled.jobs, 3);
+  // Paths keep their order among the options; "-" alone is a path.
+  EXPECT_EQ(bundled.paths, (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Parse({"z", "-r", "-", "a"}).paths, (std::vector<std::string>{"z", "-", "a"}));
+  // A negative entry may be attached or follow.
+  EXPECT_EQ(Parse({"-e-3", "a"}).entry, -3);
+  EXPECT_EQ(Parse({"-e", "-3", "a"}).entry, -3);
+}
+
+TEST(ConverterOptions, RefusalsNameTheOptionAsTheUserWroteIt) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"--frobnicate", "a"}, "unknown option '--frobnicate'"},
+      {{"-x", "a"}, "unknown option '-x'"},
+      {{"-rxq", "a"}, "unknown option '-x'"},  // from inside a bundle
+      {{"--list", "-qx", "a"}, "unknown option '-x'"},
+      {{"--list=3", "a"}, "unknown option '--list=3'"},  // a flag takes no value
+      {{"a", "-t"}, "-t needs a value"},
+      {{"a", "-rt"}, "-t needs a value"},
+      {{"a", "--type"}, "--type needs a value"},
+      {{"-tjpeg", "a"}, "unknown type 'jpeg' (bmp, rle, gif, gif-i, gif-t, gif-ti, png or png-t)"},
+      {{"-j0", "a"}, "the number of jobs '0' is not a whole number from 1 to 64"},
+      {{"--entry=x", "a"}, "the entry 'x' is not a whole number"},
+      {{"-o", "", "a"}, "the output folder is empty"},
+      {{"-rq"}, "no picture, archive or folder given"},
+  };
+  for (const Case& c : cases) {
+    try {
+      Parse(c.args);
+      ADD_FAILURE() << "accepted: " << c.args[0];
+    } catch (const UsageError& error) {
+      EXPECT_EQ(error.what(), c.message) << c.args[0];
+    }
+  }
+  // The parser starts afresh each time: a refusal leaves nothing behind for the next line.
+  EXPECT_EQ(Parse({"-q", "a"}).paths, std::vector<std::string>{"a"});
 }
 
 TEST(ConverterOptions, HelpAndVersionNeedNoPath) {

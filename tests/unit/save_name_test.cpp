@@ -46,20 +46,20 @@ TEST(SaveName, HelpFileLiesBesideTheProgram) {
     std::string program;
     std::string help;
   } cases[] = {
-      {kWinUtf8, "C:\\Prog\\QelvaView.exe", "C:\\Prog\\Qelvaw_b.hlp"},
+      {kWinUtf8, "C:\\Prog\\QelvaView.exe", "C:\\Prog\\QelvaView-help.rtf"},
       // A program in a drive root keeps the root's separator: it is doubled.
-      {kWinUtf8, "C:\\QelvaView.exe", "C:\\\\Qelvaw_b.hlp"},
-      {kWinUtf8, "C:QelvaView.exe", "C:\\Qelvaw_b.hlp"},
-      {kWinUtf8, "\\\\server\\share\\QelvaView.exe", "\\\\server\\share\\Qelvaw_b.hlp"},
-      {kWinUtf8, "C:\\あ\\QelvaView.exe", "C:\\あ\\Qelvaw_b.hlp"},
-      {kWinUtf8, "QelvaView.exe", "Qelvaw_b.hlp"},
+      {kWinUtf8, "C:\\QelvaView.exe", "C:\\\\QelvaView-help.rtf"},
+      {kWinUtf8, "C:QelvaView.exe", "C:\\QelvaView-help.rtf"},
+      {kWinUtf8, "\\\\server\\share\\QelvaView.exe", "\\\\server\\share\\QelvaView-help.rtf"},
+      {kWinUtf8, "C:\\あ\\QelvaView.exe", "C:\\あ\\QelvaView-help.rtf"},
+      {kWinUtf8, "QelvaView.exe", "QelvaView-help.rtf"},
       // The trail byte before the last "\" is no drive colon or separator.
-      {kWinSjis, "C:\\" + kSjisHyou + "\\QelvaView.exe", "C:\\" + kSjisHyou + "\\Qelvaw_b.hlp"},
-      {kWinSjis, "C:\\" + kSjisHyou + "QelvaView.exe", "C:\\\\Qelvaw_b.hlp"},
-      {kPosix, "/opt/qelva/QelvaView", "/opt/qelva/Qelvaw_b.hlp"},
+      {kWinSjis, "C:\\" + kSjisHyou + "\\QelvaView.exe", "C:\\" + kSjisHyou + "\\QelvaView-help.rtf"},
+      {kWinSjis, "C:\\" + kSjisHyou + "QelvaView.exe", "C:\\\\QelvaView-help.rtf"},
+      {kPosix, "/opt/qelva/QelvaView", "/opt/qelva/QelvaView-help.rtf"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(HelpFilePath(c.program, "Qelvaw_b.hlp", c.syntax), c.help) << c.program;
+    EXPECT_EQ(HelpFilePath(c.program, "QelvaView-help.rtf", c.syntax), c.help) << c.program;
   }
 }
 
@@ -108,7 +108,7 @@ TEST(SaveName, TheOverwriteQuestionNamesTheFileWithoutItsFolder) {
             std::string(255, 'n') + "は存在します\r\n上書きしますか？");
 }
 
-TEST(SaveName, TheSixFilterEntriesAreTheSixFileTypesInOrder) {
+TEST(SaveName, TheEightFilterEntriesAreTheEightFileTypesInOrder) {
   // caption | pattern pairs; each pattern's extension is the one its type forces.
   std::vector<std::string> parts;
   std::string_view rest = kSaveFilter;
@@ -116,22 +116,27 @@ TEST(SaveName, TheSixFilterEntriesAreTheSixFileTypesInOrder) {
     parts.emplace_back(rest.substr(0, bar));
   }
   parts.emplace_back(rest);
-  ASSERT_EQ(parts.size(), 12u);
+  ASSERT_EQ(parts.size(), 16u);
   EXPECT_EQ(parts[8], "透明化GIF(89a, Ni)");
-  for (int index = 1; index <= 6; ++index) {
+  EXPECT_EQ(parts[12], "PNG");
+  EXPECT_EQ(parts[14], "透明化PNG");
+  for (int index = 1; index <= 8; ++index) {
     const auto type = SaveTypeOfFilter(index);
     ASSERT_TRUE(type.has_value()) << index;
     EXPECT_EQ("*" + std::string(FileExtensionOf(*type)), parts[2 * index - 1]) << index;
     const auto gif = GifArgumentsOf(*type);
-    EXPECT_EQ(gif.has_value(), index >= 3) << index;
+    EXPECT_EQ(gif.has_value(), index >= 3 && index <= 6) << index;
+    EXPECT_EQ(IsPngType(*type), index >= 7) << index;
     if (gif) {
       EXPECT_EQ(gif->interlaced, index % 2 == 0) << index;
       EXPECT_EQ(gif->transparentIndex, index >= 5 ? 0 : -1) << index;
     }
   }
   EXPECT_EQ(SaveTypeOfFilter(2), PictureFileType::kRle);
+  EXPECT_EQ(SaveTypeOfFilter(7), PictureFileType::kPng);
+  EXPECT_EQ(SaveTypeOfFilter(8), PictureFileType::kPngTransparent);
   EXPECT_FALSE(SaveTypeOfFilter(0).has_value());
-  EXPECT_FALSE(SaveTypeOfFilter(7).has_value());
+  EXPECT_FALSE(SaveTypeOfFilter(9).has_value());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <dlgs.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cwctype>
 #include <filesystem>
 #include <fstream>
@@ -157,6 +158,46 @@ std::vector<std::wstring> FolderNames(const std::wstring& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder, error))
     names.push_back(entry.path().filename().wstring());
   return names;
+}
+
+::testing::AssertionResult PeerDecodesTo(const std::wstring& path, const ColourPicture& pixels) {
+  const XRun run =
+      RunUnixTool("/usr/bin/python3", {QELVA_E2E_PEER_DECODER, "--rgba", UnixPathOf(path)}, 30000);
+  if (run.status != 0) {
+    return ::testing::AssertionFailure() << "the peer decoder failed on " << NarrowToUtf8(path)
+                                         << ": status " << run.status << ", " << run.output;
+  }
+  // "<width> <height>\n", then red, green, blue and alpha of each pixel, top row first.
+  const size_t newline = run.output.find('\n');
+  int width = -1, height = -1;
+  if (newline == std::string::npos ||
+      std::sscanf(run.output.substr(0, newline).c_str(), "%d %d", &width, &height) != 2) {
+    return ::testing::AssertionFailure() << "the peer decoder gave no size";
+  }
+  if (width != pixels.width || height != pixels.height) {
+    return ::testing::AssertionFailure() << "the file holds " << width << "x" << height
+                                         << " pixels, not " << pixels.width << "x" << pixels.height;
+  }
+  const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+  if (run.output.size() - newline - 1 != count * 4) {
+    return ::testing::AssertionFailure() << "the peer decoder gave " << run.output.size() - newline - 1
+                                         << " bytes of pixels, not " << count * 4;
+  }
+  const auto* rgba = reinterpret_cast<const uint8_t*>(run.output.data() + newline + 1);
+  long mismatches = 0;
+  std::string first;
+  for (size_t i = 0; i < count; ++i, rgba += 4) {
+    const uint32_t got = (uint32_t{rgba[0]} << 16) | (uint32_t{rgba[1]} << 8) | rgba[2];
+    if ((got != pixels.pixels[i] || rgba[3] != 255) && mismatches++ == 0) {
+      char text[96];
+      std::snprintf(text, sizeof text, "(%d, %d) is #%06X alpha %d, expected #%06X",
+                    static_cast<int>(i % width), static_cast<int>(i / width), got, rgba[3],
+                    pixels.pixels[i]);
+      first = text;
+    }
+  }
+  if (mismatches == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << mismatches << " pixels differ; first " << first;
 }
 
 std::wstring FreshFolder(const std::wstring& label) {

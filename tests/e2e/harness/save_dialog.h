@@ -11,18 +11,23 @@
 #include <string>
 #include <vector>
 
+#include "harness/clipboard.h"
 #include "harness/windows.h"
 #include "harness/x_input.h"
 
 namespace qelva::e2e {
 
-// The six save types in the dialog's order (filter index 1-6) and the converter's names for them.
-inline constexpr int kSaveTypeCount = 6;
+// The eight save types in the dialog's order (filter index 1-8) and the converter's names for
+// them: the six bitmap and GIF types, then the two PNG types.
+inline constexpr int kSaveTypeCount = 8;
+inline constexpr int kGifTypes[] = {3, 4, 5, 6};
+inline constexpr int kPngTypes[] = {7, 8};
 inline const std::wstring kSaveTypeCaptions[kSaveTypeCount] = {
     L"Windows Bitmap(非圧縮)", L"Windows Bitmap(RLE圧縮)", L"GIF87a(Non-Interaced)",
-    L"GIF87a(Interaced)",     L"透明化GIF(89a, Ni)",      L"透明化GIF(89a,i)"};
-inline constexpr const char* kConverterTypes[kSaveTypeCount] = {"bmp",   "rle",   "gif",
-                                                                 "gif-i", "gif-t", "gif-ti"};
+    L"GIF87a(Interaced)",     L"透明化GIF(89a, Ni)",      L"透明化GIF(89a,i)",
+    L"PNG",                   L"透明化PNG"};
+inline constexpr const char* kConverterTypes[kSaveTypeCount] = {
+    "bmp", "rle", "gif", "gif-i", "gif-t", "gif-ti", "png", "png-t"};
 
 // The caption of the viewer's warning boxes.
 inline const std::wstring kWarningTitle = L"警告";
@@ -43,7 +48,7 @@ std::vector<std::wstring> TypeCaptions(const SaveDialog& dialog);
 int ChosenType(const SaveDialog& dialog);
 
 // Fills the dialog in as a user does, in one run of the X tool: a click drops the type list down,
-// Home and Down keys move to the type (1-6) and Return takes it; a click into the file-name
+// Home and Down keys move to the type (1-8) and Return takes it; a click into the file-name
 // field, End, Shift+Home and Delete clear it and the name is typed. Checks that the dialog then
 // shows both.
 ::testing::AssertionResult FillIn(const SaveDialog& dialog, int type, const std::wstring& name);
@@ -62,12 +67,16 @@ bool FileExists(const std::wstring& path);
 // The names in a folder (without "." and "..").
 std::vector<std::wstring> FolderNames(const std::wstring& folder);
 
+// The independent decoder (tests/peer/peer_decode.py, Python's PIL) reads the file as exactly
+// these pixels, every one of them opaque.
+::testing::AssertionResult PeerDecodesTo(const std::wstring& path, const ColourPicture& pixels);
+
 // Where the tests save: a short path, as every name is typed into the dialog in full.
 inline constexpr wchar_t kSavedFilesRoot[] = L"C:\\qsave";
 // A new empty folder under it named `label`; whatever an earlier run left there is removed.
 std::wstring FreshFolder(const std::wstring& label);
 
-// The file qelvaconv.exe (beside the viewer under test) writes for a game file: `type` 1-6, the
+// The file qelvaconv.exe (beside the viewer under test) writes for a game file: `type` 1-8, the
 // sample-relative path, for archives the entry. Runs it into a fresh folder and reads the one
 // file it wrote; on failure, an empty result and the reason in `failure`.
 std::vector<uint8_t> ConverterOutput(int type, const std::wstring& samplePath, int32_t entry,

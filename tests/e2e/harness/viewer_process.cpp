@@ -33,9 +33,11 @@ std::wstring LastErrorText(const wchar_t* what) {
 
 }  // namespace
 
-ViewerProcess::ViewerProcess(const std::vector<std::wstring>& arguments) {
+ViewerProcess::ViewerProcess(const std::vector<std::wstring>& arguments,
+                             const std::wstring& program) {
   const Environment& env = TestEnvironment();
-  commandLine_ = Quoted(env.viewer);
+  const std::wstring& viewer = program.empty() ? env.viewer : program;
+  commandLine_ = Quoted(viewer);
   for (const std::wstring& a : arguments) commandLine_ += L" " + Quoted(a);
 
   STARTUPINFOW startup{};
@@ -43,7 +45,7 @@ ViewerProcess::ViewerProcess(const std::vector<std::wstring>& arguments) {
   PROCESS_INFORMATION info{};
   std::wstring mutableLine = commandLine_;
   // No handles inherited: the viewer's children must not keep any pipe of the test runner open.
-  if (!CreateProcessW(env.viewer.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!CreateProcessW(viewer.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
                       env.samples.c_str(), &startup, &info)) {
     failure_ = LastErrorText(L"CreateProcess") + L" for " + commandLine_;
     return;

@@ -14,10 +14,12 @@ inline constexpr wchar_t kMainWindowClass[] = L"TMainForm";
 inline constexpr wchar_t kPictureControlClass[] = L"TImage";
 
 // One QelvaView.exe started by a test: its own arguments, the sample folder as its current
-// directory. The destructor terminates it if it still runs.
+// directory. The destructor terminates it if it still runs. `program` is the viewer under test
+// unless a copy of it (of the same file name) is given.
 class ViewerProcess {
  public:
-  explicit ViewerProcess(const std::vector<std::wstring>& arguments);
+  explicit ViewerProcess(const std::vector<std::wstring>& arguments,
+                         const std::wstring& program = {});
   ~ViewerProcess();
   ViewerProcess(const ViewerProcess&) = delete;
   ViewerProcess& operator=(const ViewerProcess&) = delete;

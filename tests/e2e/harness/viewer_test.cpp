@@ -49,15 +49,17 @@ void ViewerTest::TearDown() {
   EndAllViewerProcesses();
 }
 
-ViewerProcess& ViewerTest::Start(const std::vector<std::wstring>& arguments) {
-  processes_.push_back(std::make_unique<ViewerProcess>(arguments));
+ViewerProcess& ViewerTest::Start(const std::vector<std::wstring>& arguments,
+                                 const std::wstring& program) {
+  processes_.push_back(std::make_unique<ViewerProcess>(arguments, program));
   ViewerProcess& process = *processes_.back();
   EXPECT_TRUE(process.Started()) << Narrow(process.Failure());
   return process;
 }
 
-HWND ViewerTest::StartAndWaitForWindow(const std::vector<std::wstring>& arguments) {
-  ViewerProcess& process = Start(arguments);
+HWND ViewerTest::StartAndWaitForWindow(const std::vector<std::wstring>& arguments,
+                                       const std::wstring& program) {
+  ViewerProcess& process = Start(arguments, program);
   if (!process.Started()) return nullptr;
   HWND main = process.WaitForMainWindow();
   EXPECT_NE(main, nullptr) << "no visible " << Narrow(kMainWindowClass) << " window of "

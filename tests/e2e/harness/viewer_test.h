@@ -33,10 +33,13 @@ class ViewerTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Starts the viewer with these arguments; the process lives until the test ends.
-  ViewerProcess& Start(const std::vector<std::wstring>& arguments);
+  // Starts the viewer (or a copy of it, `program`) with these arguments; the process lives
+  // until the test ends.
+  ViewerProcess& Start(const std::vector<std::wstring>& arguments,
+                       const std::wstring& program = {});
   // Starts it and waits for its main window; null (with a failure recorded) if none came.
-  HWND StartAndWaitForWindow(const std::vector<std::wstring>& arguments);
+  HWND StartAndWaitForWindow(const std::vector<std::wstring>& arguments,
+                             const std::wstring& program = {});
 
   // Decodes a sample, starts the viewer on it, waits until its caption names it and brings it to
   // the front; null (with a failure recorded) when any of that failed.

@@ -95,7 +95,9 @@ std::vector<HWND> ChildrenOf(HWND parent, const std::wstring& className) {
   std::vector<HWND> children;
   for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
-    if (className.empty() || ClassOf(child) == className) children.push_back(child);
+    // Class names are compared as Windows does, without regard to case ("RICHEDIT50W").
+    if (className.empty() || _wcsicmp(ClassOf(child).c_str(), className.c_str()) == 0)
+      children.push_back(child);
   }
   return children;
 }

@@ -98,7 +98,19 @@ XRun RunUnixTool(const std::string& program, const std::vector<std::string>& arg
 }
 
 XRun Xdotool(const std::vector<std::string>& arguments, DWORD timeoutMs) {
-  return RunUnixTool(kXdotool, arguments, timeoutMs);
+  // A window Wine has just created may not be viewable in X yet: focusing it then fails with
+  // BadMatch and xdotool stops before its first key, having typed nothing. Wait for it to become
+  // focusable by trying again; every other failure is the caller's to see.
+  const auto unviewable = [](const XRun& run) {
+    return run.status != 0 && run.output.find("BadMatch") != std::string::npos &&
+           run.output.find("X_SetInputFocus") != std::string::npos;
+  };
+  XRun run = RunUnixTool(kXdotool, arguments, timeoutMs);
+  for (int attempt = 0; attempt < 50 && unviewable(run); ++attempt) {
+    Sleep(100);
+    run = RunUnixTool(kXdotool, arguments, timeoutMs);
+  }
+  return run;
 }
 
 XRun DropFiles(HWND window, POINT screenPoint, const std::vector<std::wstring>& paths) {

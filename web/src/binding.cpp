@@ -1,0 +1,293 @@
+// The page's way into the core: files handed over as bytes, the pictures they hold planned as the
+// converter plans them, one picture decoded, one written in any of the converter's types.
+//
+// Every call answers through one reply buffer (qv_reply_data / qv_reply_size): a JSON text for
+// plans and results, the file's bytes for a written picture. Files live in memory and the core
+// reads them through the in-memory game-file reader, at the paths the page gives them
+// ("/in/<folder>/<name>"), so that a sprite archive finds "ending.bin" beside it.
+#include <emscripten/emscripten.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <new>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "common/dib_image.h"
+#include "common/errors.h"
+#include "decode/archive.h"
+#include "decode/archive_titles.h"
+#include "decode/format.h"
+#include "export/picture_file.h"
+#include "fuzz/memory_files.h"
+#include "shell/caption.h"
+#include "shell/save_name.h"
+#include "web/src/json_text.h"
+
+namespace {
+
+using qelva::web::JsonString;
+
+// The converter's own texts for inputs that are no picture and outputs already written.
+constexpr std::string_view kMsgNotAPicture = "ゲームの画像ﾌｧｲﾙではありません";
+constexpr std::string_view kMsgAlreadyWritten = "出力ﾌｧｲﾙ %s はこの変換で既に書き出されています";
+constexpr std::string_view kMsgFullColourGif = "フルカラーファイルはGIF形式でセーブできません";
+
+// Where written pictures are put for a moment before their bytes are taken.
+constexpr const char* kWrittenFile = "/qelva-written";
+
+constexpr qelva::PathSyntax kSyntax{qelva::PathSeparators::kPosix, qelva::PathCodePage::kUtf8};
+
+struct FreeBytes {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
+
+// A file's bytes as the page wrote them into memory from qv_alloc, kept without a copy.
+struct HeldFile {
+  std::unique_ptr<uint8_t, FreeBytes> bytes;
+  size_t size = 0;
+};
+
+struct Session {
+  // The files handed over, owned here; memory_files points into them.
+  std::map<std::string, HeldFile> files;
+  // Output names of the "Download all" run in progress.
+  std::set<std::string> claimed;
+  std::vector<uint8_t> reply;
+};
+
+Session& TheSession() {
+  static Session session;
+  return session;
+}
+
+void ReplyText(const std::string& text) {
+  TheSession().reply.assign(text.begin(), text.end());
+}
+
+std::string MessageOf(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e)) return qelva::OutOfMemoryError().what();
+  return e.what();
+}
+
+// The decoder's questions answered as the converter answers them: the entry asked for, the
+// message kept to be reported.
+class PageHost final : public qelva::PictureHost {
+ public:
+  explicit PageHost(int32_t entry) : entry_(entry) {}
+  void ShowMessage(std::string_view text) override { message = std::string(text); }
+  void SetBusy(bool) override {}
+  bool ChooseArchiveEntries(const qelva::ArchiveId&, const std::string&, int32_t& entry) override {
+    entry = entry_;
+    return true;
+  }
+  qelva::PathSyntax Paths() const override { return kSyntax; }
+
+  std::string message;
+
+ private:
+  int32_t entry_;
+};
+
+// Decodes a file (entry -1) or an archive entry. Returns false with the reason in `message`
+// (empty: the file is no picture and the converter would pass it over in a folder).
+bool Decode(const std::string& path, int32_t entry, qelva::DibImage& image, std::string& shownPath,
+            std::string& message) {
+  PageHost host(entry < 0 ? 0 : entry);
+  shownPath = path;
+  int32_t entryIndex = entry < 0 ? 0 : entry;
+  try {
+    if (qelva::LoadGamePicture(host, shownPath, entryIndex, image)) return true;
+    message = host.message;
+  } catch (const std::exception& e) {
+    message = MessageOf(e);
+  }
+  return false;
+}
+
+std::string TitleOf(const qelva::ArchiveId& archive, int entry) {
+  const auto titles = qelva::TitleList(archive);
+  if (entry < 0 || static_cast<size_t>(entry) >= titles.size()) return {};
+  return std::string(titles[static_cast<size_t>(entry)]);
+}
+
+// Takes the bytes of the file just written, and the file away.
+void ReadWrittenFile(std::vector<uint8_t>& bytes) {
+  bytes.clear();
+  if (FILE* in = std::fopen(kWrittenFile, "rb")) {
+    uint8_t block[65536];
+    for (size_t got; (got = std::fread(block, 1, sizeof block, in)) > 0;) {
+      bytes.insert(bytes.end(), block, block + got);
+    }
+    std::fclose(in);
+  }
+  std::remove(kWrittenFile);
+}
+
+std::string ErrorReply(const std::string& message) {
+  return "{\"ok\":false,\"message\":" + JsonString(message) + "}";
+}
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE const uint8_t* qv_reply_data() { return TheSession().reply.data(); }
+EMSCRIPTEN_KEEPALIVE size_t qv_reply_size() { return TheSession().reply.size(); }
+
+// Room for a file's bytes (or a path) that the page fills before handing it over.
+EMSCRIPTEN_KEEPALIVE uint8_t* qv_alloc(size_t n) {
+  return static_cast<uint8_t*>(std::malloc(n ? n : 1));
+}
+EMSCRIPTEN_KEEPALIVE void qv_free(uint8_t* p) { std::free(p); }
+
+// Takes the n bytes at `bytes` (from qv_alloc; owned here from now on) as the file at path.
+// Returns false, replying with the out-of-memory error, when there is no memory to keep it.
+EMSCRIPTEN_KEEPALIVE bool qv_put_file(const char* path, uint8_t* bytes, size_t n) {
+  std::unique_ptr<uint8_t, FreeBytes> owned(bytes);
+  Session& session = TheSession();
+  try {
+    HeldFile& held = session.files[path];
+    held.bytes = std::move(owned);
+    held.size = n;
+    qelva::memory_files::Put(path, {held.bytes.get(), n});
+    return true;
+  } catch (const std::bad_alloc&) {
+    session.files.erase(path);
+    ReplyText(ErrorReply(qelva::OutOfMemoryError().what()));
+    return false;
+  }
+}
+
+// Forgets one file handed over (the page reads it again when it needs it).
+EMSCRIPTEN_KEEPALIVE void qv_drop_file(const char* path) {
+  qelva::memory_files::Remove(path);
+  TheSession().files.erase(path);
+}
+
+// Forgets every file handed over.
+EMSCRIPTEN_KEEPALIVE void qv_clear_files() {
+  qelva::memory_files::Clear();
+  TheSession().files.clear();
+}
+
+// What the converter makes of a file by its name alone, before its bytes are read. Replies
+//   {"units":[{"entry":-1|n,"title":"...","out":"<name without extension>"}...],"error":"..."}
+// where entry -1 is the file as one picture; no units and no error: a folder's file the converter
+// passes over quietly; an error: a file given by name that is no picture. fromFolder says which.
+EMSCRIPTEN_KEEPALIVE void qv_plan(const char* path, bool fromFolder) {
+  const qelva::GameName name = qelva::DeriveGameName(path, kSyntax);
+  const std::string base = qelva::NameWithoutExtension(name.fileName, kSyntax);
+  std::string units;
+  std::string error;
+  if (fromFolder && !qelva::PassesNameGate(name)) {
+    // passed over
+  } else if (!qelva::PassesNameGate(name) || !qelva::IsArchiveName(name)) {
+    units = "{\"entry\":-1,\"out\":" + JsonString(base) + "}";
+  } else if (const auto archive = qelva::IdentifyArchive(name.lowerName)) {
+    const int count = qelva::ArchiveEntryCount(*archive);
+    for (int entry = 0; entry < count; ++entry) {
+      if (!units.empty()) units += ",";
+      units += "{\"entry\":" + std::to_string(entry) +
+               ",\"title\":" + JsonString(TitleOf(*archive, entry)) +
+               ",\"out\":" + JsonString(base + "-" + std::to_string(entry)) + "}";
+    }
+  } else if (!fromFolder) {
+    error = std::string(kMsgNotAPicture);
+  }
+  ReplyText("{\"units\":[" + units + "],\"error\":" + JsonString(error) + "}");
+}
+
+// Decodes a picture (entry -1) or an archive entry. On success replies
+//   {"ok":true,"width":W,"height":H,"bits":B,"name":"omall.dat[3]","caption":"QelvaView ..."}
+// and leaves in the reply buffer, after a NUL, the palette (256 x RGBA) and then the indices,
+// top row first; on failure {"ok":false,"message":"..."} (an empty message: no picture, passed
+// over in a folder; fromFolder decides whether that message is the converter's "no picture").
+EMSCRIPTEN_KEEPALIVE void qv_decode(const char* path, int32_t entry, bool fromFolder) {
+  qelva::DibImage image;
+  std::string shownPath, message;
+  if (!Decode(path, entry, image, shownPath, message)) {
+    if (message.empty() && !fromFolder) message = std::string(kMsgNotAPicture);
+    ReplyText(ErrorReply(message));
+    return;
+  }
+  try {
+    const int32_t width = image.Width(), height = image.Height();
+    const uint16_t bits = image.BitCount();
+    const std::string name = qelva::shell::PictureNameOf(shownPath, kSyntax);
+    std::string head = "{\"ok\":true,\"width\":" + std::to_string(width) +
+                       ",\"height\":" + std::to_string(height) + ",\"bits\":" + std::to_string(bits) +
+                       ",\"name\":" + JsonString(name) + ",\"caption\":" +
+                       JsonString(qelva::shell::PictureCaption(name, width, height, bits)) + "}";
+    std::vector<uint8_t>& reply = TheSession().reply;
+    reply.assign(head.begin(), head.end());
+    reply.push_back(0);
+    // The decoders give 8 bits per pixel and a whole colour table; rows are stored bottom first.
+    const uint8_t* table = image.ColourTable();
+    for (int i = 0; i < 256; ++i) {
+      reply.insert(reply.end(), {table[4 * i + 2], table[4 * i + 1], table[4 * i], 255});
+    }
+    const uint64_t stride = qelva::DibRowStride(width, bits);
+    for (int32_t row = height - 1; row >= 0; --row) {
+      const uint8_t* start = image.bits.data() + static_cast<uint64_t>(row) * stride;
+      reply.insert(reply.end(), start, start + width);
+    }
+  } catch (const std::exception& e) {
+    ReplyText(ErrorReply(MessageOf(e)));
+  }
+}
+
+// Starts a "Download all" run: no output name is taken yet.
+EMSCRIPTEN_KEEPALIVE void qv_begin_run() { TheSession().claimed.clear(); }
+
+// Writes a picture (entry -1) or an archive entry as a file of the type (0 to 7, in the
+// converter's order) and replies with the file's bytes; `target` is its name in the run (empty:
+// a single Save, outside any run). On failure replies with a NUL and then the JSON error.
+EMSCRIPTEN_KEEPALIVE void qv_write(const char* path, int32_t entry, int type, const char* target) {
+  Session& session = TheSession();
+  auto fail = [&](const std::string& message) {
+    session.reply.assign(1, 0);
+    const std::string text = ErrorReply(message);
+    session.reply.insert(session.reply.end(), text.begin(), text.end());
+  };
+  if (type < 0 || type >= qelva::kPictureFileTypeCount) return fail("bad type");
+  qelva::DibImage image;
+  std::string shownPath, message;
+  if (!Decode(path, entry, image, shownPath, message)) {
+    return fail(message.empty() ? std::string(kMsgNotAPicture) : message);
+  }
+  const std::string targetName(target);
+  if (!targetName.empty() && !session.claimed.insert(targetName).second) {
+    return fail(qelva::FillMessage(kMsgAlreadyWritten, targetName));
+  }
+  try {
+    if (!qelva::WritePictureFile(kWrittenFile, static_cast<qelva::PictureFileType>(type), image)) {
+      return fail(std::string(kMsgFullColourGif));
+    }
+    ReadWrittenFile(session.reply);
+    // A file is never empty; an empty reply would read as a failure.
+    if (session.reply.empty()) fail("empty file");
+  } catch (const std::exception& e) {
+    std::remove(kWrittenFile);
+    fail(MessageOf(e));
+  }
+}
+
+// The out-of-memory message, for the page to show when not even the room for a file was had.
+EMSCRIPTEN_KEEPALIVE const char* qv_out_of_memory_text() {
+  static const std::string text = qelva::OutOfMemoryError().what();
+  return text.c_str();
+}
+
+// The extension of a type's files, with its dot.
+EMSCRIPTEN_KEEPALIVE const char* qv_extension(int type) {
+  if (type < 0 || type >= qelva::kPictureFileTypeCount) return "";
+  return qelva::FileExtensionOf(static_cast<qelva::PictureFileType>(type)).data();
+}
+
+}  // extern "C"
