@@ -413,6 +413,7 @@ class Converter {
     const size_t jobs = std::min(static_cast<size_t>(std::max(options_.jobs, 1)), tasks.size());
     const bool manyGifs = !options_.list && GifArgumentsOf(options_.type) && units_.size() > 1;
     if (jobs <= 1) {
+      const LzwThreadTables tables;
       UnitConverter converter(options_, inputs_, folders_, manyGifs);
       size_t done = 0;
       for (const std::vector<size_t>& task : tasks) {
@@ -452,6 +453,7 @@ class Converter {
     for (size_t j = 1; j < jobs; ++j) {
       try {
         threads.emplace_back([&] {
+          const LzwThreadTables tables;
           UnitConverter converter(options_, inputs_, folders_, manyGifs);
           while (convertTask(converter)) {
           }
@@ -479,6 +481,7 @@ class Converter {
     };
     std::unique_lock lock(mutex, std::defer_lock);
     {
+      const LzwThreadTables tables;
       UnitConverter converter(options_, inputs_, folders_, manyGifs);
       while (convertTask(converter)) {
         lock.lock();

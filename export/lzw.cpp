@@ -107,10 +107,10 @@ struct Workspace {
 };
 
 // The workspace one encode uses: the calling thread's own, made at its first encode and kept
-// until the thread ends, so that a thread converting many pictures allocates (and the system
-// maps) its tables and buffers once; or, while another encode on the thread holds that one (a
-// progress callback may start an encode), a new one for this encode alone. Raises
-// std::bad_alloc when a workspace cannot be made.
+// until an LzwThreadTables of the thread gives it back, so that a thread converting many
+// pictures allocates (and the system maps) its tables and buffers once; or, while another
+// encode on the thread holds that one (a progress callback may start an encode), a new one for
+// this encode alone. Raises std::bad_alloc when a workspace cannot be made.
 class WorkspaceLease {
  public:
   WorkspaceLease() {
@@ -119,8 +119,8 @@ class WorkspaceLease {
       own_ = std::make_unique<Workspace>(false);
       workspace_ = own_.get();
     } else {
-      if (!shared.workspace) shared.workspace = std::make_unique<Workspace>(false);
-      workspace_ = shared.workspace.get();
+      if (!shared.workspace) shared.workspace = new Workspace(false);
+      workspace_ = shared.workspace;
       shared.held = true;
     }
   }
@@ -136,15 +136,25 @@ class WorkspaceLease {
   static void PrepareThisThread() {
     Shared& shared = ThreadShared();
     if (!shared.workspace) {
-      shared.workspace = std::make_unique<Workspace>(true);
+      shared.workspace = new Workspace(true);
     } else {
       shared.workspace->dictionary.MakePresent();
     }
   }
 
+  // Frees the thread's own workspace, unless an encode on the thread is using it.
+  static void ReleaseThisThread() {
+    Shared& shared = ThreadShared();
+    if (shared.held) return;
+    delete shared.workspace;
+    shared.workspace = nullptr;
+  }
+
  private:
+  // Trivially destructible on purpose: nothing of it runs when the thread ends (see
+  // LzwThreadTables).
   struct Shared {
-    std::unique_ptr<Workspace> workspace;
+    Workspace* workspace = nullptr;
     bool held = false;
   };
   static Shared& ThreadShared() {
@@ -352,6 +362,8 @@ void UnpackRow(const uint8_t* row, uint16_t bitCount, size_t width, uint8_t* pix
 int MinCodeSizeFor(uint16_t bitCount) { return bitCount == 1 ? 2 : bitCount; }
 
 void PrepareLzwForManyPictures() { WorkspaceLease::PrepareThisThread(); }
+
+LzwThreadTables::~LzwThreadTables() { WorkspaceLease::ReleaseThisThread(); }
 
 size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
                  const LzwProgress& progress, std::vector<uint8_t>& codeBuffer) {

@@ -338,6 +338,7 @@ TEST(LzwCodeStream, ThreadsEncodingAtOnceEachGetTheLiteralEncodersBytes) {
     std::vector<std::jthread> threads;
     for (int t = 0; t < kThreads; ++t) {
       threads.emplace_back([&, t] {
+        const LzwThreadTables tables;
         for (int round = 0; round < 4; ++round) {
           for (const DibImage& picture : pictures[t]) {
             Bytes out;
@@ -374,6 +375,28 @@ TEST(LzwCodeStream, APictureTooLargeForTheKeptRoomIsEncodedInRoomOfItsOwn) {
   ASSERT_TRUE(decoded.ok) << decoded.error;
   EXPECT_TRUE(decoded.pixels == test::Flatten(rows));
   EXPECT_EQ(Encode(small), smallAlone);
+}
+
+// Giving the thread's tables back while an encode uses them (from its progress callback) waits
+// for that encode; after it, the next encode makes them again.
+TEST(LzwCodeStream, TablesGivenBackMidEncodeStayUntilItEndsAndAreMadeAgainAfter) {
+  std::mt19937 random(11);
+  const DibImage picture = Picture(200, 30, 8, test::MakeRows(200, 30, [&](int, int) {
+                                     return static_cast<uint8_t>(random() % 50);
+                                   }));
+  const Bytes alone = Encode(picture);
+  int givenBack = 0;
+  const Bytes withRelease = Encode(picture, false, [&](uint32_t, uint32_t, uint32_t) {
+    const LzwThreadTables tables;
+    ++givenBack;
+  });
+  EXPECT_EQ(givenBack, 30);
+  EXPECT_EQ(withRelease, alone);
+  {
+    const LzwThreadTables tables;
+    EXPECT_EQ(Encode(picture), alone);
+  }
+  EXPECT_EQ(Encode(picture), alone);
 }
 
 TEST(LzwCodeStream, PackedPixelsAreReadFromTheHighBitsAndPaddingIsNeverRead) {
