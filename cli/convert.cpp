@@ -24,6 +24,7 @@
 #include "decode/archive.h"
 #include "decode/archive_titles.h"
 #include "decode/format.h"
+#include "export/lzw.h"
 #include "export/picture_file.h"
 
 namespace qelva::cli {
@@ -64,6 +65,7 @@ struct Input {
   std::string path;
   bool fromFolder;        // found in a folder: passed over quietly when it is no picture
   std::string outFolder;  // with -r, the file's folder below the given one (UTF-8, "" for none)
+  uint64_t size = 0;      // the file's size when it was found: how much work it is, roughly
 };
 
 // One picture to convert: a picture file, one entry of an archive, or a named file whose name
@@ -75,6 +77,7 @@ struct Unit {
   std::optional<ArchiveId> archive;  // kEntry
   int32_t entry = 0;                 // kEntry
   std::string target;                // the output file; empty with --list
+  uint64_t cost = 0;                 // the game file's bytes it reads: a guess at its work
 };
 
 // What converting one unit gave, kept until every unit before it has been reported.
@@ -110,8 +113,11 @@ class OutputFolders {
 // order keeps it, as when everything runs on one thread.
 class UnitConverter {
  public:
-  UnitConverter(const Options& options, const std::vector<Input>& inputs, OutputFolders& folders)
-      : options_(options), inputs_(inputs), folders_(folders) {}
+  // manyGifs: the run writes GIF files of more than one picture, so that the GIF encoder's
+  // tables are best made whole before the first (see PrepareLzwForManyPictures).
+  UnitConverter(const Options& options, const std::vector<Input>& inputs, OutputFolders& folders,
+                bool manyGifs)
+      : options_(options), inputs_(inputs), folders_(folders), prepareGif_(manyGifs) {}
 
   UnitResult Convert(const Unit& unit) {
     UnitResult result;
@@ -196,6 +202,14 @@ class UnitConverter {
         return;
       }
     }
+    if (prepareGif_) {
+      prepareGif_ = false;
+      try {
+        PrepareLzwForManyPictures();
+      } catch (const std::bad_alloc&) {
+        // Then the encoder takes its tables page by page, or reports the want of memory.
+      }
+    }
     if (!WritePictureFile(unit.target, options_.type, image)) {
       throw PictureError(std::string(kMsgFullColourGif));
     }
@@ -214,6 +228,7 @@ class UnitConverter {
   ConverterHost host_;
   std::set<std::string> claimed_;
   UnitResult* result_ = nullptr;
+  bool prepareGif_;
 };
 
 class Converter {
@@ -260,7 +275,7 @@ class Converter {
     for (const std::string& given : options_.paths) {
       const std::string path = WithNativeSeparators(given);
       if (!IsFolder(path)) {
-        inputs_.push_back({path, false, {}});
+        inputs_.push_back({path, false, {}, FileSizeOf(path)});
         continue;
       }
       std::vector<std::string> walked = {path};
@@ -279,18 +294,18 @@ class Converter {
       Fail(folder, IoError::MessageFor(ioCode));
       return;
     }
-    std::vector<std::string> files;
+    std::vector<std::pair<std::string, uint64_t>> files;           // path, size
     std::vector<std::pair<std::string, std::string>> subfolders;  // path, name
     for (FolderEntry& entry : entries) {
       if (entry.isFile) {
-        files.push_back(std::move(entry.path));
+        files.emplace_back(std::move(entry.path), entry.size);
       } else if (options_.recursive && entry.isFolder) {
         subfolders.emplace_back(std::move(entry.path), std::move(entry.name));
       }
     }
     std::sort(files.begin(), files.end());
     const std::string out = Utf8FromPath(outFolder);
-    for (std::string& file : files) inputs_.push_back({std::move(file), true, out});
+    for (auto& [file, size] : files) inputs_.push_back({std::move(file), true, out, size});
 
     std::sort(subfolders.begin(), subfolders.end());
     for (const auto& [sub, name] : subfolders) {
@@ -314,7 +329,7 @@ class Converter {
       const std::string baseName = NameWithoutExtension(name.fileName, syntax);
       if (!PassesNameGate(name) || !IsArchiveName(name)) {
         units_.push_back({Unit::Kind::kPicture, i, std::nullopt, 0,
-                          OutputPath(input.outFolder, baseName + extension)});
+                          OutputPath(input.outFolder, baseName + extension), input.size});
         continue;
       }
       const auto archive = IdentifyArchive(name.lowerName);
@@ -331,10 +346,14 @@ class Converter {
         first = *options_.entry;
         end = first + 1;
       }
+      // The entries of an archive are taken to share its bytes evenly.
+      const uint64_t entryCost = input.size / static_cast<uint64_t>(std::max<int64_t>(
+                                                  ArchiveEntryCount(*archive), 1));
       for (int64_t entry = first; entry < end; ++entry) {
         units_.push_back(
             {Unit::Kind::kEntry, i, archive, static_cast<int32_t>(entry),
-             OutputPath(input.outFolder, baseName + "-" + std::to_string(entry) + extension)});
+             OutputPath(input.outFolder, baseName + "-" + std::to_string(entry) + extension),
+             entryCost});
       }
     }
     if (options_.list) {
@@ -364,16 +383,36 @@ class Converter {
     return tasks;
   }
 
-  // Runs the tasks on up to options_.jobs threads (on this one alone for one job) and reports
-  // every unit's lines in unit order, as soon as the units before it are reported.
+  // The order in which the tasks are handed out when several run at once: the most work first
+  // (ties in input order), so that no large picture is left to run alone at the end while the
+  // other threads have nothing to do.
+  std::vector<size_t> LargestFirst(const std::vector<std::vector<size_t>>& tasks) const {
+    std::vector<uint64_t> cost(tasks.size(), 0);
+    for (size_t t = 0; t < tasks.size(); ++t) {
+      for (size_t u : tasks[t]) cost[t] += units_[u].cost;
+    }
+    std::vector<size_t> order(tasks.size());
+    for (size_t t = 0; t < order.size(); ++t) order[t] = t;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return cost[a] > cost[b]; });
+    return order;
+  }
+
+  // Runs the tasks on up to options_.jobs threads, never more than there are tasks, and reports
+  // every unit's lines in unit order, as soon as the units before it are reported. This thread
+  // is one of them: it converts too, and reports between its tasks; with one job or one task
+  // no other thread is started. Each thread keeps one converter, and with it the buffers and
+  // tables its pictures need, from its first task to its last.
   void RunTasks(const std::vector<std::vector<size_t>>& tasks, ProgressLine& progress) {
     std::vector<std::optional<UnitResult>> results(units_.size());
     size_t reported = 0;
     const size_t jobs = std::min(static_cast<size_t>(std::max(options_.jobs, 1)), tasks.size());
+    const bool manyGifs = !options_.list && GifArgumentsOf(options_.type) && units_.size() > 1;
     if (jobs <= 1) {
+      const LzwThreadTables tables;
+      UnitConverter converter(options_, inputs_, folders_, manyGifs);
       size_t done = 0;
       for (const std::vector<size_t>& task : tasks) {
-        UnitConverter converter(options_, inputs_, folders_);
         for (size_t u : task) {
           results[u] = converter.Convert(units_[u]);
           ++done;
@@ -387,38 +426,43 @@ class Converter {
       return;
     }
 
+    const std::vector<size_t> order = LargestFirst(tasks);
     std::mutex mutex;  // guards results and completed
     std::condition_variable changed;
     size_t completed = 0;
     std::atomic<size_t> nextTask{0};
-    auto work = [&] {
-      for (size_t t; (t = nextTask.fetch_add(1)) < tasks.size();) {
-        UnitConverter converter(options_, inputs_, folders_);
-        for (size_t u : tasks[t]) {
-          UnitResult result = converter.Convert(units_[u]);
-          std::lock_guard lock(mutex);
-          results[u] = std::move(result);
-          // A picture takes a fraction of a millisecond: waking the reporter for each one
-          // would cost more than reporting in batches, at every redraw and at the end.
-          if (++completed == units_.size()) changed.notify_one();
-        }
+    // Converts the next task not yet taken; false when none is left.
+    auto convertTask = [&](UnitConverter& converter) {
+      const size_t t = nextTask.fetch_add(1);
+      if (t >= tasks.size()) return false;
+      for (size_t u : tasks[order[t]]) {
+        UnitResult result = converter.Convert(units_[u]);
+        std::lock_guard lock(mutex);
+        results[u] = std::move(result);
+        // A picture takes a fraction of a millisecond: waking the reporter for each one
+        // would cost more than reporting in batches, at every redraw and at the end.
+        if (++completed == units_.size()) changed.notify_one();
       }
+      return true;
     };
     std::vector<std::jthread> threads;
-    for (size_t j = 0; j < jobs; ++j) {
+    for (size_t j = 1; j < jobs; ++j) {
       try {
-        threads.emplace_back(work);
+        threads.emplace_back([&] {
+          const LzwThreadTables tables;
+          UnitConverter converter(options_, inputs_, folders_, manyGifs);
+          while (convertTask(converter)) {
+          }
+        });
       } catch (const std::system_error&) {
         break;  // no more threads to be had: the ones running share the work
       }
     }
-    if (threads.empty()) work();
 
     std::vector<UnitResult> ready;
-    std::unique_lock lock(mutex);
-    while (reported < units_.size()) {
-      changed.wait_for(lock, ProgressLine::kRedrawInterval,
-                       [&] { return completed == units_.size(); });
+    // Takes the results that are next in unit order, with the lock held, and reports them
+    // without it.
+    auto reportReady = [&](std::unique_lock<std::mutex>& lock) {
       for (size_t u = reported; u < units_.size() && results[u]; ++u) {
         ready.push_back(std::move(*results[u]));
         results[u].reset();
@@ -430,6 +474,22 @@ class Converter {
       ready.clear();
       progress.Update(done);
       lock.lock();
+    };
+    std::unique_lock lock(mutex, std::defer_lock);
+    {
+      const LzwThreadTables tables;
+      UnitConverter converter(options_, inputs_, folders_, manyGifs);
+      while (convertTask(converter)) {
+        lock.lock();
+        reportReady(lock);
+        lock.unlock();
+      }
+    }
+    lock.lock();
+    while (reported < units_.size()) {
+      changed.wait_for(lock, ProgressLine::kRedrawInterval,
+                       [&] { return completed == units_.size(); });
+      reportReady(lock);
     }
   }
 

@@ -19,10 +19,18 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, in
     const bool file = it->is_regular_file(typeError);
     const bool directory = !file && it->is_directory(typeError);
     const bool link = it->is_symlink(typeError);
-    entries.push_back({Utf8FromPath(it->path()), Utf8FromPath(it->path().filename()), file, directory, link});
+    const uint64_t size = file ? it->file_size(typeError) : 0;
+    entries.push_back({Utf8FromPath(it->path()), Utf8FromPath(it->path().filename()), file,
+                       directory, link, typeError ? 0 : size});
   }
   if (ec) ioCode = IoCodeFromErrorCode(ec);
   return !ec;
+}
+
+uint64_t FileSizeOf(const std::string& path) {
+  std::error_code ec;
+  const uintmax_t size = fs::file_size(PathFromUtf8(path), ec);
+  return ec ? 0 : static_cast<uint64_t>(size);
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {

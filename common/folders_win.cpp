@@ -61,7 +61,8 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, in
     const std::string utf8 = NarrowToUtf8(name);
     const DWORD attributes = found.dwFileAttributes;
     FolderEntry entry{prefix + utf8, utf8, false, false,
-                      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
+                      (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0,
+                      uint64_t{found.nFileSizeHigh} << 32 | found.nFileSizeLow};
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
       entry.isFolder = true;
     } else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -80,6 +81,12 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, in
     return false;
   }
   return true;
+}
+
+uint64_t FileSizeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(WindowsFilePath(path).c_str(), GetFileExInfoStandard, &data)) return 0;
+  return uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
 }
 
 bool SameFolder(const std::string& a, const std::string& b) {

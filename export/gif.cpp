@@ -41,9 +41,15 @@ void AppendScreen(const DibImage& image, bool transparent, std::vector<uint8_t>&
   // screen[11], the background colour index, and screen[12], the pixel aspect ratio, are 0.
   out.insert(out.end(), screen.begin(), screen.end());
 
+  const unsigned colours = 1u << bitCount;
+  const size_t start = out.size();
+  out.resize(start + 3 * size_t{colours});
+  uint8_t* rgb = out.data() + start;
   const uint8_t* quad = image.ColourTable();
-  for (unsigned i = 0; i < 1u << bitCount; ++i, quad += 4) {
-    out.insert(out.end(), {quad[2], quad[1], quad[0]});
+  for (unsigned i = 0; i < colours; ++i, quad += 4, rgb += 3) {
+    rgb[0] = quad[2];
+    rgb[1] = quad[1];
+    rgb[2] = quad[0];
   }
 }
 
@@ -71,7 +77,8 @@ std::vector<uint8_t> GifFileBytes(const DibImage& image, bool interlaced, int16_
   const int minCodeSize = MinCodeSizeFor(image.BitCount());
 
   std::vector<uint8_t> file;
-  // The image data make room for themselves and the trailer.
+  // Room for everything before the image data, which make room for themselves and the trailer.
+  file.reserve(kScreenSize + 3 * (size_t{1} << image.BitCount()) + 8 + 10 + 1);
   AppendScreen(image, transparent, file);
   if (transparent) AppendGraphicControl(static_cast<uint8_t>(transparentIndex), file);
   AppendImageDescriptor(image, interlaced, file);

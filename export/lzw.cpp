@@ -1,12 +1,12 @@
 #include "export/lzw.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "common/byte_order.h"
 #include "common/dib_image.h"
+#include "common/table_memory.h"
 
 namespace qelva {
 namespace {
@@ -59,63 +59,102 @@ struct DictionaryView {
 // below NextCode before it is read. Only the codes that are no strings (the roots, ClearCode and
 // EndCode) are marked again at the start of each encode, since a root in this encode may have
 // been a string in the last one.
+//
+// codeOfKey is read at random before it is written; see TableMemory and
+// PrepareLzwForManyPictures for when its pages are made present.
 class Dictionary {
  public:
-  Dictionary()
-      : codeOfKey_(static_cast<uint16_t*>(
-            std::calloc(static_cast<size_t>(kLzwCodeLimit) << 8, sizeof(uint16_t)))) {
-    if (!codeOfKey_) throw std::bad_alloc();
+  explicit Dictionary(bool present)
+      : codeOfKey_((size_t{kLzwCodeLimit} << 8) * sizeof(uint16_t), present) {
+    auto* codes = static_cast<uint16_t*>(codeOfKey_.data());
     for (size_t pixel = 0; pixel < 256; ++pixel) {
-      rowOfPixel_[pixel] = codeOfKey_.get() + (pixel << kLzwMaxCodeWidth);
+      rowOfPixel_[pixel] = codes + (pixel << kLzwMaxCodeWidth);
     }
   }
 
   DictionaryView Start(uint32_t firstCode) {
     for (uint32_t code = 0; code < firstCode; ++code) keyOfCode_[code] = kNoKey;
-    return DictionaryView{codeOfKey_.get(), keyOfCode_, rowOfPixel_};
+    return DictionaryView{static_cast<uint16_t*>(codeOfKey_.data()), keyOfCode_, rowOfPixel_};
   }
+  void MakePresent() { codeOfKey_.MakePresent(); }
 
  private:
   static constexpr uint32_t kNoKey = UINT32_MAX;
-  struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-  };
 
   // Room for every key of 8-bit pixels, which covers the smaller pixels too.
-  std::unique_ptr<uint16_t[], FreeDeleter> codeOfKey_;
+  TableMemory codeOfKey_;
   uint32_t keyOfCode_[kLzwCodeLimit] = {};
   uint16_t* rowOfPixel_[256];
 };
 
-// The dictionary one encode uses: the calling thread's own, or, while another encode on the
-// thread holds that one (a progress callback may start an encode), a new one for this encode
-// alone. Raises std::bad_alloc when a dictionary cannot be made.
-class DictionaryLease {
+// What an encode works in: the dictionary and the room for the packed code stream.
+struct Workspace {
+  explicit Workspace(bool present) : dictionary(present) {}
+
+  Dictionary dictionary;
+  std::unique_ptr<uint8_t[]> stream;
+  size_t streamBytes = 0;
+
+  // Room for at least `bytes` of code stream; what an earlier encode left there is overwritten.
+  uint8_t* StreamRoom(size_t bytes) {
+    if (bytes > streamBytes) {
+      stream.reset();
+      stream = std::make_unique_for_overwrite<uint8_t[]>(bytes);
+      streamBytes = bytes;
+    }
+    return stream.get();
+  }
+};
+
+// The workspace one encode uses: the calling thread's own, made at its first encode and kept
+// until an LzwThreadTables of the thread gives it back, so that a thread converting many
+// pictures allocates (and the system maps) its tables and buffers once; or, while another
+// encode on the thread holds that one (a progress callback may start an encode), a new one for
+// this encode alone. Raises std::bad_alloc when a workspace cannot be made.
+class WorkspaceLease {
  public:
-  explicit DictionaryLease(uint32_t firstCode) {
+  WorkspaceLease() {
     Shared& shared = ThreadShared();
-    Dictionary* dictionary;
     if (shared.held) {
-      own_ = std::make_unique<Dictionary>();
-      dictionary = own_.get();
+      own_ = std::make_unique<Workspace>(false);
+      workspace_ = own_.get();
     } else {
-      if (!shared.dictionary) shared.dictionary = std::make_unique<Dictionary>();
-      dictionary = shared.dictionary.get();
+      if (!shared.workspace) shared.workspace = new Workspace(false);
+      workspace_ = shared.workspace;
       shared.held = true;
     }
-    view_ = dictionary->Start(firstCode);
   }
-  ~DictionaryLease() {
+  ~WorkspaceLease() {
     if (!own_) ThreadShared().held = false;
   }
-  DictionaryLease(const DictionaryLease&) = delete;
-  DictionaryLease& operator=(const DictionaryLease&) = delete;
+  WorkspaceLease(const WorkspaceLease&) = delete;
+  WorkspaceLease& operator=(const WorkspaceLease&) = delete;
 
-  const DictionaryView& view() const { return view_; }
+  Workspace& operator*() const { return *workspace_; }
+
+  // Makes the thread's own workspace now, its dictionary's pages all present.
+  static void PrepareThisThread() {
+    Shared& shared = ThreadShared();
+    if (!shared.workspace) {
+      shared.workspace = new Workspace(true);
+    } else {
+      shared.workspace->dictionary.MakePresent();
+    }
+  }
+
+  // Frees the thread's own workspace, unless an encode on the thread is using it.
+  static void ReleaseThisThread() {
+    Shared& shared = ThreadShared();
+    if (shared.held) return;
+    delete shared.workspace;
+    shared.workspace = nullptr;
+  }
 
  private:
+  // Trivially destructible on purpose: nothing of it runs when the thread ends (see
+  // LzwThreadTables).
   struct Shared {
-    std::unique_ptr<Dictionary> dictionary;
+    Workspace* workspace = nullptr;
     bool held = false;
   };
   static Shared& ThreadShared() {
@@ -123,8 +162,8 @@ class DictionaryLease {
     return shared;
   }
 
-  std::unique_ptr<Dictionary> own_;
-  DictionaryView view_{};
+  std::unique_ptr<Workspace> own_;
+  Workspace* workspace_;
 };
 
 // The packed code stream before it is cut into sub-blocks: codes appended least significant bit
@@ -132,15 +171,23 @@ class DictionaryLease {
 // and leave it four bytes at a time.
 class CodeStream {
  public:
-  // Room for the longest stream that `pixels` pixels can give: ClearCode, one code for each
-  // pixel that does not extend the string before it, a ClearCode each time the table fills
-  // (at most once per 4096 - 258 such codes), the last string and EndCode, all 12 bits wide at
-  // most. Nothing is written to the memory, so pages the stream never reaches are never touched.
-  explicit CodeStream(uint64_t pixels) {
+  // Takes room for the longest stream that `pixels` pixels can give: ClearCode, one code for
+  // each pixel that does not extend the string before it, a ClearCode each time the table
+  // fills (at most once per 4096 - 258 such codes), the last string and EndCode, all 12 bits
+  // wide at most. The room is the workspace's, kept for the next encode, up to kKeptRoom; a
+  // larger stream gets room of its own, given back when it is done. Nothing is written to the
+  // room here, so pages the stream never reaches are never touched. Raises std::bad_alloc when
+  // the room cannot be had.
+  CodeStream(uint64_t pixels, Workspace& workspace) {
     const uint64_t codes = 1 + pixels + pixels / (kLzwCodeLimit - 258) + 1 + 2;
     const uint64_t bytes = (codes * kLzwMaxCodeWidth + 7) / 8 + sizeof(uint32_t);
     if (bytes > SIZE_MAX) throw std::bad_alloc();
-    bytes_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(bytes));
+    if (bytes <= kKeptRoom) {
+      bytes_ = workspace.StreamRoom(static_cast<size_t>(bytes));
+    } else {
+      own_ = std::make_unique_for_overwrite<uint8_t[]>(static_cast<size_t>(bytes));
+      bytes_ = own_.get();
+    }
   }
 
   // The writing position, taken into local variables by the encoding loop and handed back.
@@ -160,9 +207,9 @@ class CodeStream {
       }
     }
   };
-  Cursor Begin() { return Cursor{bytes_.get() + used_, pending_, pendingCount_}; }
+  Cursor Begin() { return Cursor{bytes_ + used_, pending_, pendingCount_}; }
   void End(const Cursor& cursor) {
-    used_ = static_cast<uint64_t>(cursor.out - bytes_.get());
+    used_ = static_cast<uint64_t>(cursor.out - bytes_);
     pending_ = cursor.bits;
     pendingCount_ = cursor.count;
   }
@@ -176,11 +223,15 @@ class CodeStream {
     pendingCount_ = 0;
   }
 
-  const uint8_t* data() const { return bytes_.get(); }
+  const uint8_t* data() const { return bytes_; }
   uint64_t size() const { return used_; }
 
+  // The most room a thread keeps between encodes: the stream of a picture of 11 million pixels.
+  static constexpr uint64_t kKeptRoom = uint64_t{16} << 20;
+
  private:
-  std::unique_ptr<uint8_t[]> bytes_;
+  std::unique_ptr<uint8_t[]> own_;  // room for this stream alone, when it is larger
+  uint8_t* bytes_;
   uint64_t used_ = 0;
   uint64_t pending_ = 0;
   int pendingCount_ = 0;
@@ -190,13 +241,13 @@ class CodeStream {
 class LzwEncoder {
  public:
   LzwEncoder(int minCodeSize, uint64_t pixels)
-      : stream_(pixels),
+      : stream_(pixels, *lease_),
         clearCode_(1u << minCodeSize),
         firstCode_(clearCode_ + 2),
         firstWidth_(minCodeSize + 1),
         nextCode_(firstCode_),
         codeWidth_(firstWidth_),
-        lease_(firstCode_) {
+        dictionary_((*lease_).dictionary.Start(firstCode_)) {
     PutCode(clearCode_);
   }
 
@@ -209,7 +260,7 @@ class LzwEncoder {
       started_ = true;
     }
     // Everything the loop touches is local: stores of code bytes cannot change it.
-    const DictionaryView dictionary = lease_.view();
+    const DictionaryView dictionary = dictionary_;
     const uint32_t clearCode = clearCode_;
     CodeStream::Cursor cursor = stream_.Begin();
     uint32_t current = current_, nextCode = nextCode_;
@@ -282,13 +333,14 @@ class LzwEncoder {
     stream_.End(cursor);
   }
 
+  const WorkspaceLease lease_;  // first: the members below work in it
   CodeStream stream_;
   const uint32_t clearCode_;
   const uint32_t firstCode_;
   const int firstWidth_;
   uint32_t nextCode_;
   int codeWidth_;
-  const DictionaryLease lease_;
+  const DictionaryView dictionary_;
   uint32_t current_ = 0;
   bool started_ = false;  // false until the first pixel: there is no string yet
 };
@@ -308,6 +360,10 @@ void UnpackRow(const uint8_t* row, uint16_t bitCount, size_t width, uint8_t* pix
 }  // namespace
 
 int MinCodeSizeFor(uint16_t bitCount) { return bitCount == 1 ? 2 : bitCount; }
+
+void PrepareLzwForManyPictures() { WorkspaceLease::PrepareThisThread(); }
+
+LzwThreadTables::~LzwThreadTables() { WorkspaceLease::ReleaseThisThread(); }
 
 size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
                  const LzwProgress& progress, std::vector<uint8_t>& codeBuffer) {

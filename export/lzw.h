@@ -43,4 +43,27 @@ int MinCodeSizeFor(uint16_t bitCount);
 size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
                  const LzwProgress& progress, std::vector<uint8_t>& codeBuffer);
 
+// Each thread keeps its dictionary (2 MiB) from its first encode until it is given back (see
+// LzwThreadTables), and takes the dictionary's memory from the system page by page as encodes
+// touch it. A thread that is going
+// to encode many pictures calls this first: the whole dictionary is then made at once (a single
+// huge page where the system offers them), which costs less than the pages one by one once more
+// than a picture or two are encoded, and spares the process's other threads the interruptions
+// those pages' first writes would cause. Raises std::bad_alloc when it cannot be made.
+void PrepareLzwForManyPictures();
+
+// Gives the calling thread's encoder tables back to the system when it goes out of scope (the
+// next encode on the thread would make them again). A thread that encodes and then ends holds
+// one for as long as it encodes: what a thread keeps is held in storage of its own that runs no
+// destructor when the thread ends, since with some C++ runtimes (mingw-w64's emulated thread
+// storage) that storage may already be freed by then. Without one, the tables stay until the
+// program ends: right for a thread that lives as long as the program.
+class LzwThreadTables {
+ public:
+  LzwThreadTables() = default;
+  ~LzwThreadTables();
+  LzwThreadTables(const LzwThreadTables&) = delete;
+  LzwThreadTables& operator=(const LzwThreadTables&) = delete;
+};
+
 }  // namespace qelva

@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <random>
+#include <thread>
 
 #include "lzw_reference.h"
 #include "test_support.h"
@@ -312,6 +313,90 @@ TEST(LzwCodeStream, AnEncodeStartedFromTheProgressCallbackLeavesTheOuterOneIntac
   EXPECT_EQ(outerWithNested, outerAlone);
   // The thread's own dictionary is free again afterwards.
   EXPECT_EQ(Encode(outer), outerAlone);
+}
+
+// Each thread keeps its own dictionary and code stream room between encodes: threads encoding at
+// once, pictures of every size one after the other, must not see each other's.
+TEST(LzwCodeStream, ThreadsEncodingAtOnceEachGetTheLiteralEncodersBytes) {
+  constexpr int kThreads = 3;
+  std::vector<std::vector<DibImage>> pictures(kThreads);
+  std::vector<std::vector<Bytes>> expected(kThreads);
+  for (int t = 0; t < kThreads; ++t) {
+    std::mt19937 random(static_cast<uint32_t>(100 + t));
+    // Large and small in turn, so that a later encode writes less than an earlier one left.
+    for (const auto& [width, height] : {std::pair{640, 200}, {7, 3}, {320, 224}, {1, 1}, {500, 90}}) {
+      const Shape& shape = kShapes[(t + width) % std::size(kShapes)];
+      const auto rows = test::MakeRows(width, height, [&](int x, int y) {
+        return shape.index(x, y, random);
+      });
+      pictures[t].push_back(Picture(width, height, 8, rows));
+      expected[t].push_back(test::ReferenceLzwEncode(pictures[t].back(), 8, t == 1));
+    }
+  }
+  std::vector<std::vector<Bytes>> got(kThreads);
+  {
+    std::vector<std::jthread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&, t] {
+        const LzwThreadTables tables;
+        for (int round = 0; round < 4; ++round) {
+          for (const DibImage& picture : pictures[t]) {
+            Bytes out;
+            LzwEncode(picture, 8, t == 1, {}, out);
+            got[t].push_back(std::move(out));
+          }
+        }
+      });
+    }
+  }
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(got[t].size(), 4 * expected[t].size());
+    for (size_t i = 0; i < got[t].size(); ++i) {
+      EXPECT_EQ(got[t][i], expected[t][i % expected[t].size()]) << "thread " << t << ", encode " << i;
+    }
+  }
+}
+
+// A thread keeps up to 16 MiB of code stream room between encodes; a picture whose longest
+// stream needs more (11.55 million pixels here: 17.3 MB) is encoded in room of its own, and
+// the kept room still serves the pictures after it.
+TEST(LzwCodeStream, APictureTooLargeForTheKeptRoomIsEncodedInRoomOfItsOwn) {
+  std::mt19937 random(5);
+  const DibImage small = Picture(300, 40, 8, test::MakeRows(300, 40, [&](int, int) {
+                                   return static_cast<uint8_t>(random() % 64);
+                                 }));
+  const Bytes smallAlone = Encode(small);
+  const int width = 3500, height = 3300;
+  const auto rows = test::MakeRows(width, height, [](int x, int y) {
+    return static_cast<uint8_t>((x / 13 + y / 5) * 37);
+  });
+  const Bytes large = Encode(Picture(width, height, 8, rows));
+  const DecodedLzw decoded = DecodeLzw(large, 0, 8);
+  ASSERT_TRUE(decoded.ok) << decoded.error;
+  EXPECT_TRUE(decoded.pixels == test::Flatten(rows));
+  EXPECT_EQ(Encode(small), smallAlone);
+}
+
+// Giving the thread's tables back while an encode uses them (from its progress callback) waits
+// for that encode; after it, the next encode makes them again.
+TEST(LzwCodeStream, TablesGivenBackMidEncodeStayUntilItEndsAndAreMadeAgainAfter) {
+  std::mt19937 random(11);
+  const DibImage picture = Picture(200, 30, 8, test::MakeRows(200, 30, [&](int, int) {
+                                     return static_cast<uint8_t>(random() % 50);
+                                   }));
+  const Bytes alone = Encode(picture);
+  int givenBack = 0;
+  const Bytes withRelease = Encode(picture, false, [&](uint32_t, uint32_t, uint32_t) {
+    const LzwThreadTables tables;
+    ++givenBack;
+  });
+  EXPECT_EQ(givenBack, 30);
+  EXPECT_EQ(withRelease, alone);
+  {
+    const LzwThreadTables tables;
+    EXPECT_EQ(Encode(picture), alone);
+  }
+  EXPECT_EQ(Encode(picture), alone);
 }
 
 TEST(LzwCodeStream, PackedPixelsAreReadFromTheHighBitsAndPaddingIsNeverRead) {
