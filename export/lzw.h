@@ -45,11 +45,11 @@ size_t LzwEncode(const DibImage& image, int minCodeSize, bool interlaced,
 
 // Each thread keeps its dictionary (2 MiB) from its first encode until it is given back (see
 // LzwThreadTables), and takes the dictionary's memory from the system page by page as encodes
-// touch it. A thread that is going
-// to encode many pictures calls this first: the whole dictionary is then made at once (a single
-// huge page where the system offers them), which costs less than the pages one by one once more
-// than a picture or two are encoded, and spares the process's other threads the interruptions
-// those pages' first writes would cause. Raises std::bad_alloc when it cannot be made.
+// touch it. A thread that is going to encode many pictures calls this first: the whole
+// dictionary is then made at once (a single huge page where the system offers them), which costs
+// less than the pages one by one once more than a picture or two are encoded, and spares the
+// process's other threads the interruptions those pages' first writes would cause. Raises
+// std::bad_alloc when it cannot be made.
 void PrepareLzwForManyPictures();
 
 // Gives the calling thread's encoder tables back to the system when it goes out of scope (the
