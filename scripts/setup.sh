@@ -16,6 +16,8 @@ packages=(
   zlib1g-dev libz-mingw-w64-dev
   # benchmark timing
   time
+  # test.sh ends a stopped background stage's processes by their ids
+  procps
 )
 
 missing=()

@@ -119,7 +119,36 @@ no_crash_dialog() {
   "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }
 
+# The template prefix of the build folder holding PREFIX, or nothing outside a build folder.
+template_of() {
+  local dir
+  dir=$(dirname "$1")
+  while [ "$dir" != / ]; do
+    if [ -f "$dir/CMakeCache.txt" ]; then
+      echo "$dir/wineprefix-template"
+      return
+    fi
+    dir=$(dirname "$dir")
+  done
+}
+
+copy_template() {
+  local template
+  template=$(template_of "$prefix")
+  [ -n "$template" ] && [ "$template" != "$prefix" ] || return 1
+  # The template is made (under its own lock) by this script, and no program ever runs in it.
+  bash "${BASH_SOURCE[0]}" --prepare "$template" || return 1
+  rm -rf "$prefix"
+  if cp -a "$template" "$prefix"; then
+    touch "$ready"
+    return 0
+  fi
+  rm -rf "$prefix"
+  return 1
+}
+
 create_prefix() {
+  copy_template && return 0
   rm -rf "$prefix"
   mkdir -p "$prefix"
   echo "wine-run: creating Wine prefix $prefix (once)" >&2
