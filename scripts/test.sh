@@ -89,6 +89,9 @@ on_exit() {
   exit $status
 }
 trap on_exit EXIT
+# A run stopped from outside is no pass.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # stage NAME COMMAND...: runs the command as one named stage and records its time. A failed
 # background stage stops the run first.

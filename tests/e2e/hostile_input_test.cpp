@@ -269,8 +269,18 @@ class HostileInput : public ViewerTest {
     if (main == nullptr) return {};
     BringToFront(main);
     SyncWith(main);
-    Sleep(300);
-    return StateOf(main);
+    // Brought to the front, the window paints: its caption and nothing but its background.
+    WindowState state;
+    const bool painted = WaitUntil(
+        [&] {
+          state = StateOf(main);
+          return state.caption == kUntitled && !state.client.pixels.empty() &&
+                 std::all_of(state.client.pixels.begin(), state.client.pixels.end(),
+                             [](uint32_t p) { return p == WindowBackground(); });
+        },
+        5s, 50ms);
+    EXPECT_TRUE(painted) << "the untitled window shows more than its background";
+    return state;
   }
 
   enum class Route { kOpen, kAddition };
