@@ -92,25 +92,26 @@ stop_xvfb() {
   fi
 }
 
-# Starts a private Xvfb on the first free display number from 90 on; sets DISPLAY.
+# Starts a private Xvfb on the first free display number, which Xvfb chooses itself (so runs
+# started at the same moment never share one); sets DISPLAY.
 start_xvfb() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if kill -0 "$xvfb_pid" 2>/dev/null; then
-      export DISPLAY=":$n"
-      return 0
-    fi
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
+  local number_file n=
+  number_file=$(mktemp) || return 1
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    # The number is written as one line once the server listens.
+    [ "$(wc -l <"$number_file")" -ge 1 ] && n=$(tr -dc 0-9 <"$number_file")
+    [ -n "$n" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$number_file"
+  if [ -n "$n" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+    export DISPLAY=":$n"
+    return 0
+  fi
+  stop_xvfb
   return 1
 }
 
