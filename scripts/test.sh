@@ -19,6 +19,8 @@
 #   - the Wine tests joined: their output, and their time
 # The Wine tests mostly wait for windows, so the native builds compile meanwhile. A background
 # stage that fails stops the run at the next stage; a failing stage ends the background one.
+# A new stage is a function and one line at the end, `stage "NAME" FUNCTION`: before `join` it
+# runs beside the Wine tests, after it once they have passed.
 #
 # Needs what scripts/setup.sh installs. QELVA_JOBS sets the parallel jobs (default: the cores, at
 # most 2); QELVA_WINE_JOBS the Wine tests run side by side (default 7: four end-to-end shards, the
@@ -66,11 +68,14 @@ end_tree() {  # PID
 
 on_exit() {
   local status=$?
+  trap '' INT TERM
   if [ -n "$bg_pid" ]; then
     # The run ends before the background stage did: end it (its launchers end their Xvfb and
-    # wineserver on the signal) and say where its output is.
+    # wineserver on the signal) and say where its output is. Its process group holds whatever
+    # it starts from now on; end_tree reaches the programs that made groups of their own.
     end_tree "$bg_pid"
-    wait "$bg_pid" 2>/dev/null
+    kill -TERM -- "-$bg_pid" 2>/dev/null || true
+    wait "$bg_pid" 2>/dev/null || true
     summary+=("stopped $bg_name (its output: $bg_log)")
     bg_pid=
   fi
@@ -120,12 +125,18 @@ background() {
   bg_t0=$SECONDS
   echo
   echo "==== $bg_name (in the background; output in $bg_log) ===="
-  ( trap - EXIT; status=0; "$@" >"$bg_log" 2>&1 </dev/null || status=$?; echo $status >"$bg_status" ) &
+  # The status file holds the exit status and the stage's own time, written when it ends. The
+  # stage runs in a process group of its own (set -m), so that a signal its programs send to
+  # their group (CTest ending its tests) cannot reach this script.
+  set -m
+  ( trap - EXIT INT TERM; t0=$SECONDS; status=0; "$@" >"$bg_log" 2>&1 </dev/null || status=$?
+    echo "$status $((SECONDS - t0))" >"$bg_status" ) &
   bg_pid=$!
+  set +m
 }
 
 check_background() {
-  if [ -n "$bg_pid" ] && [ -f "$bg_status" ] && [ "$(cat "$bg_status")" != 0 ]; then
+  if [ -n "$bg_pid" ] && [ -f "$bg_status" ] && [ "$(cut -d' ' -f1 "$bg_status")" != 0 ]; then
     join
   fi
 }
@@ -138,10 +149,10 @@ join() {
   echo
   echo "==== $bg_name (joined) ===="
   cat "$bg_log"
-  local status
-  status=$(cat "$bg_status" 2>/dev/null || echo 1)
+  local status seconds
+  read -r status seconds <"$bg_status" 2>/dev/null || status=1
   [ "$status" = 0 ] || return "$status"
-  summary+=("ok      $bg_name ($((SECONDS - bg_t0)) s, beside the stages before this line)")
+  summary+=("ok      $bg_name ($seconds s, beside the stages above; joined after $((SECONDS - bg_t0)) s)")
   current=
 }
 

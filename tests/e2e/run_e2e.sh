@@ -72,10 +72,16 @@ case "$make_samples" in
   *) (cd "$workdir" && "$make_samples" samples) ;;
 esac || { echo "run_e2e: the sample generator failed" >&2; exit 1; }
 
-# The test program's own limit lies below CTest's, so that this script still cleans up.
+# The test program's own limit lies below CTest's, so that this script still cleans up. It runs
+# in the background of this script, which waits for it: a signal to this script (CTest or
+# scripts/test.sh ending the run) then ends the program too, and the EXIT trap its display and
+# wineserver.
 timeout --kill-after=10 840 "$WINE" "$tests" "$@" \
   --viewer="$viewer" --samples="$workdir/samples" --artifacts="$workdir/artifacts" \
-  --xdnd="$here/tools/xdnd_drop.py"
+  --xdnd="$here/tools/xdnd_drop.py" &
+program=$!
+trap 'kill -TERM "$program" 2>/dev/null; wait "$program"; exit 130' INT TERM
+wait "$program"
 status=$?
 [ $status -eq 124 ] && echo "run_e2e: the tests did not finish within 840 s" >&2
 ls "$workdir"/artifacts/*.png >/dev/null 2>&1 && echo "run_e2e: screenshots of failed tests in $workdir/artifacts"
