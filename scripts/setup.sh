@@ -20,6 +20,8 @@ packages=(
   zip unzip dpkg-dev lintian man-db groff-base git
   # the web page: Emscripten, and headless Chromium driven by Selenium for its tests
   emscripten chromium chromium-driver python3-selenium
+  # test.sh ends a stopped background stage's processes by their ids
+  procps
 )
 
 missing=()

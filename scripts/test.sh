@@ -2,29 +2,51 @@
 # The one test command: builds and tests every configuration, stopping at the first failure.
 #
 #   bash scripts/test.sh            (from anywhere; build folders go to build/ in the repository)
+#   bash scripts/test.sh --soak     the thousand-cycle soak of the viewer alone (build/win64)
 #
-#   1. native Release build, unit tests                       build/release
-#   2. native build with ASan + UBSan, unit tests             build/sanitize
-#   3. mingw-w64 x64 build, unit tests and the viewer's       build/win64
-#      end-to-end tests under Wine on a private X display, and
-#      the converter's files compared with the native build's
-#   4. mingw-w64 x86 build, every target compiled and linked  build/win32 (this kernel cannot run it)
-#   5. clang libFuzzer build; every fuzz target runs its         build/fuzz
-#      committed corpus once (stages 1-3 replay the corpora too,
-#      through plain programs built with the tests)
-#   6. the web page (Emscripten), its binding layer under node     build/web
-#      and the page in headless Chromium, against stage 1's
-#      converter
+# The stages, in this order:
+#   - mingw-w64 x64 build                                             build/win64
+#   - its tests under Wine, in the background from here on: the unit tests, the peer and fault
+#     checks of qelvaconv.exe, the corpus replays, and the viewer's end-to-end tests (the real
+#     QelvaView.exe driven through real X input) in shards side by side, each shard with its own
+#     Xvfb and Wine prefix, and a 300-cycle soak of one viewer process (ctest -j)
+#   - native Release build, unit, peer and fault tests, corpus replays     build/release
+#   - the converter's files compared between Linux and Windows (every type)
+#   - native clang build with ASan + UBSan and libFuzzer: the same tests,  build/sanitize
+#     and every fuzz target runs its committed corpus once (-runs=0)
+#   - the web page (Emscripten), its binding layer under node and the      build/web
+#     page in headless Chromium, against the native converter
+#   - the release packages (scripts/release.sh: the x64 and x86 zips,      build/packages
+#     whose x86 programs this kernel cannot run, the .deb, the tarball),
+#     their contents checked, and the x64 zip and the .deb built again in
+#     a clone at another path and compared byte for byte
+#   - the Wine tests joined: their output, and their time
+# The Wine tests mostly wait for windows, so the native builds compile meanwhile. A background
+# stage that fails stops the run at the next stage; a failing stage ends the background one.
+# A new stage is a function and one line at the end, `stage "NAME" FUNCTION`: before `join` it
+# runs beside the Wine tests, after it once they have passed.
 #
 # Needs what scripts/setup.sh installs. QELVA_JOBS sets the parallel jobs (default: the cores, at
-# most 2).
+# most 2); QELVA_WINE_JOBS the Wine tests run side by side (default 7: four end-to-end shards, the
+# soak and the converter's tests, which mostly wait).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
+mode=all
+case "${1:-}" in
+  "") ;;
+  --soak) mode=soak ;;
+  *)
+    echo "usage: $0 [--soak]" >&2
+    exit 2
+    ;;
+esac
+
 jobs=${QELVA_JOBS:-$(nproc)}
 [ "$jobs" -gt 2 ] && [ -z "${QELVA_JOBS:-}" ] && jobs=2
+wine_jobs=${QELVA_WINE_JOBS:-7}
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-abort_on_error=0:detect_stack_use_after_return=1:strict_string_checks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -33,9 +55,34 @@ export CTEST_OUTPUT_ON_FAILURE=1
 summary=()
 current=
 started=$SECONDS
+# The stage running in the background: its name, process group, log, status file and start.
+bg_name= bg_pid= bg_log= bg_status= bg_t0=
+
+# Sends TERM to a process and to every process below it (the end-to-end launchers then end
+# their Xvfb and wineserver).
+end_tree() {  # PID
+  local pids=("$1") i=0
+  while [ $i -lt ${#pids[@]} ]; do
+    # shellcheck disable=SC2207
+    pids+=($(pgrep -P "${pids[$i]}" || true))
+    i=$((i + 1))
+  done
+  kill -TERM "${pids[@]}" 2>/dev/null || true
+}
 
 on_exit() {
   local status=$?
+  trap '' INT TERM
+  if [ -n "$bg_pid" ]; then
+    # The run ends before the background stage did: end it (its launchers end their Xvfb and
+    # wineserver on the signal) and say where its output is. Its process group holds whatever
+    # it starts from now on; end_tree reaches the programs that made groups of their own.
+    end_tree "$bg_pid"
+    kill -TERM -- "-$bg_pid" 2>/dev/null || true
+    wait "$bg_pid" 2>/dev/null || true
+    summary+=("stopped $bg_name (its output: $bg_log)")
+    bg_pid=
+  fi
   if [ $status -ne 0 ] && [ -n "$current" ]; then
     echo >&2
     echo "test.sh: FAILED in stage: $current (exit status $status)" >&2
@@ -51,9 +98,14 @@ on_exit() {
   exit $status
 }
 trap on_exit EXIT
+# A run stopped from outside is no pass.
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
-# stage NAME COMMAND...: runs the command as one named stage and records its time.
+# stage NAME COMMAND...: runs the command as one named stage and records its time. A failed
+# background stage stops the run first.
 stage() {
+  check_background
   current=$1
   shift
   local t0=$SECONDS
@@ -64,6 +116,50 @@ stage() {
   current=
 }
 
+# background NAME COMMAND...: starts the command as a named stage, its output into build/logs/;
+# join prints the output and records the stage.
+background() {
+  check_background
+  bg_name=$1
+  shift
+  mkdir -p build/logs
+  bg_log=$root/build/logs/$(echo "$bg_name" | tr -cs 'A-Za-z0-9' '-' | sed 's/-*$//').log
+  bg_status=$bg_log.status
+  rm -f "$bg_status"
+  bg_t0=$SECONDS
+  echo
+  echo "==== $bg_name (in the background; output in $bg_log) ===="
+  # The status file holds the exit status and the stage's own time, written when it ends. The
+  # stage runs in a process group of its own (set -m), so that a signal its programs send to
+  # their group (CTest ending its tests) cannot reach this script.
+  set -m
+  ( trap - EXIT INT TERM; t0=$SECONDS; status=0; "$@" >"$bg_log" 2>&1 </dev/null || status=$?
+    echo "$status $((SECONDS - t0))" >"$bg_status" ) &
+  bg_pid=$!
+  set +m
+}
+
+check_background() {
+  if [ -n "$bg_pid" ] && [ -f "$bg_status" ] && [ "$(cut -d' ' -f1 "$bg_status")" != 0 ]; then
+    join
+  fi
+}
+
+join() {
+  [ -n "$bg_pid" ] || return 0
+  current=$bg_name
+  wait "$bg_pid" || true
+  bg_pid=
+  echo
+  echo "==== $bg_name (joined) ===="
+  cat "$bg_log"
+  local status seconds
+  read -r status seconds <"$bg_status" 2>/dev/null || status=1
+  [ "$status" = 0 ] || return "$status"
+  summary+=("ok      $bg_name ($seconds s, beside the stages above; joined after $((SECONDS - bg_t0)) s)")
+  current=
+}
+
 configure_and_build() {  # DIR CMAKE-ARGS...
   local dir=$1
   shift
@@ -71,8 +167,10 @@ configure_and_build() {  # DIR CMAKE-ARGS...
   cmake --build "$dir" -j "$jobs"
 }
 
-run_ctest() {  # DIR
-  ctest --test-dir "$1" -j "$jobs" --output-on-failure --no-tests=error
+run_ctest() {  # DIR [CTEST-ARGS...]
+  local dir=$1
+  shift
+  ctest --test-dir "$dir" -j "$jobs" --output-on-failure --no-tests=error "$@"
 }
 
 native_release() {
@@ -80,34 +178,32 @@ native_release() {
   run_ctest build/release
 }
 
+# One clang build with ASan + UBSan serves the unit tests and the fuzz targets: with the tests on,
+# each target's corpus replay is a CTest test running the libFuzzer program.
 native_sanitize() {
-  configure_and_build build/sanitize -DCMAKE_BUILD_TYPE=Debug -DQELVA_SANITIZE=ON -DQELVA_BENCH=OFF
+  CC=clang CXX=clang++ configure_and_build build/sanitize -DCMAKE_BUILD_TYPE=Debug \
+    -DQELVA_SANITIZE=ON -DQELVA_FUZZ=ON -DQELVA_BENCH=OFF
   run_ctest build/sanitize
 }
 
-win64() {
+win64_build() {
   configure_and_build build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x64.cmake -DCMAKE_BUILD_TYPE=Release
-  # Wine runs are serial: one Wine process runs the whole unit test program.
-  ctest --test-dir build/win64 --output-on-failure --no-tests=error
-  # The same files from the Linux and the Windows converter, for every type.
+}
+
+# Every test of the x64 build but the long soak, several at once: each end-to-end shard and the
+# soak have their own Xvfb and Wine prefix, the other Wine tests share one.
+win64_tests() {
+  ctest --test-dir build/win64 -j "$wine_jobs" -LE soak --output-on-failure --no-tests=error
+}
+
+# The same files from the Linux and the Windows converter, for every type.
+same_on_both() {
   bash tests/peer/same_on_both.sh build/release/qelva_make_samples build/release/qelvaconv \
     build/win64/tests/run-qelvaconv.sh build/win64/same-on-both
 }
 
-win32() {
-  configure_and_build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86.cmake -DCMAKE_BUILD_TYPE=Release
-}
-
-fuzz_replay() {
-  CC=clang CXX=clang++ configure_and_build build/fuzz -DQELVA_FUZZ=ON -DQELVA_TESTS=OFF \
-    -DQELVA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
-  local program
-  for program in build/fuzz/fuzz/qelva_fuzz_*; do
-    local target=${program##*/qelva_fuzz_}
-    echo "-- $target"
-    "$program" -runs=0 "fuzz/corpus/$target" 2>&1 | grep -E "INITED|Done|ERROR|SUMMARY"
-    [ "${PIPESTATUS[0]}" -eq 0 ]
-  done
+soak() {
+  run_ctest build/win64 -L soak
 }
 
 web_page() {
@@ -115,9 +211,25 @@ web_page() {
   bash web/tests/run.sh build/web/site build/release build/web/test-work
 }
 
-stage "1/6 native Release build + unit tests" native_release
-stage "2/6 native ASan+UBSan build + unit tests" native_sanitize
-stage "3/6 Windows x64 build (mingw-w64) + unit and end-to-end tests under Wine" win64
-stage "4/6 Windows x86 build (mingw-w64), compile and link only" win32
-stage "5/6 libFuzzer build (clang) + every corpus replayed" fuzz_replay
-stage "6/6 web page (Emscripten) + binding tests under node + page tests in headless Chromium" web_page
+# Every package, built as scripts/release.sh builds it (its x86 programs are the x86 build), its
+# contents checked, and the x64 zip and the .deb built once more in a clone at another path: the
+# same bytes (tests/release/reproducible.sh runs the contents check too).
+release_packages() {
+  QELVA_JOBS=$jobs bash scripts/release.sh
+  bash tests/release/reproducible.sh build/packages
+}
+
+if [ "$mode" = soak ]; then
+  stage "Windows x64 build (mingw-w64)" win64_build
+  stage "the thousand-cycle soak of the viewer under Wine" soak
+  exit 0
+fi
+
+stage "Windows x64 build (mingw-w64)" win64_build
+background "Windows x64 unit, peer, fault and end-to-end tests under Wine" win64_tests
+stage "native Release build + unit tests" native_release
+stage "Linux and Windows converters write the same bytes" same_on_both
+stage "native clang ASan+UBSan build + unit tests + every corpus through libFuzzer" native_sanitize
+stage "web page (Emscripten) + binding tests under node + page tests in headless Chromium" web_page
+stage "release packages + their contents + the x64 zip and the .deb built again elsewhere, the same bytes" release_packages
+join

@@ -20,24 +20,29 @@ qelva_wine_up() {  # [PREFIX]
   export LANG=${QELVA_WINE_LANG:-ja_JP.UTF-8}
   export WINE=/usr/lib/wine/wine64 WINESERVER=/usr/lib/wine/wineserver
   unset LC_ALL
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    QELVA_XVFB_PID=$!
-    local i
-    for i in $(seq 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      sleep 0.1
-    done
-    if kill -0 "$QELVA_XVFB_PID" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
-      export DISPLAY=":$n" QELVA_XVFB_PID
-      return 0
-    fi
-    kill "$QELVA_XVFB_PID" 2>/dev/null
-    QELVA_XVFB_PID=
+  # Xvfb takes the first free display number itself and says which (-displayfd): runs started
+  # at the same moment never share a display, as they could when each tried numbers in turn.
+  local number_file
+  number_file=$(mktemp) || return 1
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  QELVA_XVFB_PID=$!
+  local i n=
+  for i in $(seq 100); do
+    # The number is written as one line once the server listens.
+    [ "$(wc -l <"$number_file")" -ge 1 ] && n=$(tr -dc 0-9 <"$number_file")
+    [ -n "$n" ] && break
+    kill -0 "$QELVA_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
-  echo "wine-env: no free X display found" >&2
+  rm -f "$number_file"
+  if [ -n "$n" ] && kill -0 "$QELVA_XVFB_PID" 2>/dev/null; then
+    export DISPLAY=":$n" QELVA_XVFB_PID
+    return 0
+  fi
+  kill "$QELVA_XVFB_PID" 2>/dev/null
+  wait "$QELVA_XVFB_PID" 2>/dev/null
+  QELVA_XVFB_PID=
+  echo "wine-env: no X display could be started" >&2
   return 1
 }
 

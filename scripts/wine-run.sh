@@ -92,25 +92,26 @@ stop_xvfb() {
   fi
 }
 
-# Starts a private Xvfb on the first free display number from 90 on; sets DISPLAY.
+# Starts a private Xvfb on the first free display number, which Xvfb chooses itself (so runs
+# started at the same moment never share one); sets DISPLAY.
 start_xvfb() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    if kill -0 "$xvfb_pid" 2>/dev/null; then
-      export DISPLAY=":$n"
-      return 0
-    fi
-    wait "$xvfb_pid" 2>/dev/null
-    xvfb_pid=
+  local number_file n=
+  number_file=$(mktemp) || return 1
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    # The number is written as one line once the server listens.
+    [ "$(wc -l <"$number_file")" -ge 1 ] && n=$(tr -dc 0-9 <"$number_file")
+    [ -n "$n" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$number_file"
+  if [ -n "$n" ] && kill -0 "$xvfb_pid" 2>/dev/null; then
+    export DISPLAY=":$n"
+    return 0
+  fi
+  stop_xvfb
   return 1
 }
 
@@ -119,7 +120,36 @@ no_crash_dialog() {
   "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }
 
+# The template prefix of the build folder holding PREFIX, or nothing outside a build folder.
+template_of() {
+  local dir
+  dir=$(dirname "$1")
+  while [ "$dir" != / ]; do
+    if [ -f "$dir/CMakeCache.txt" ]; then
+      echo "$dir/wineprefix-template"
+      return
+    fi
+    dir=$(dirname "$dir")
+  done
+}
+
+copy_template() {
+  local template
+  template=$(template_of "$prefix")
+  [ -n "$template" ] && [ "$template" != "$prefix" ] || return 1
+  # The template is made (under its own lock) by this script, and no program ever runs in it.
+  bash "${BASH_SOURCE[0]}" --prepare "$template" || return 1
+  rm -rf "$prefix"
+  if cp -a "$template" "$prefix"; then
+    touch "$ready"
+    return 0
+  fi
+  rm -rf "$prefix"
+  return 1
+}
+
 create_prefix() {
+  copy_template && return 0
   rm -rf "$prefix"
   mkdir -p "$prefix"
   echo "wine-run: creating Wine prefix $prefix (once)" >&2

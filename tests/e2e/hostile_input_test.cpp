@@ -269,8 +269,18 @@ class HostileInput : public ViewerTest {
     if (main == nullptr) return {};
     BringToFront(main);
     SyncWith(main);
-    Sleep(300);
-    return StateOf(main);
+    // Brought to the front, the window paints: its caption and nothing but its background.
+    WindowState state;
+    const bool painted = WaitUntil(
+        [&] {
+          state = StateOf(main);
+          return state.caption == kUntitled && !state.client.pixels.empty() &&
+                 std::all_of(state.client.pixels.begin(), state.client.pixels.end(),
+                             [](uint32_t p) { return p == WindowBackground(); });
+        },
+        5s, 50ms);
+    EXPECT_TRUE(painted) << "the untitled window shows more than its background";
+    return state;
   }
 
   enum class Route { kOpen, kAddition };
@@ -388,12 +398,30 @@ TEST_F(HostileInput, EveryBrokenFileChosenInTheOpenDialogKeepsTheShownPicture) {
 }
 
 // With Wine's "Managed"="N" for the viewer, the test program ended without a word when it typed
-// Alt+F, M here (Wine 8.0): this route keeps the managed windows and their 2 s per dialog.
-TEST_F(HostileInput, EveryBrokenFileOpenedAsAnAdditionLaysNothing) {
+// Alt+F, M here (Wine 8.0): this route keeps the managed windows and their 2 s per dialog. So
+// the files go through it in parts, every kAdditionParts-th file in each, one test a part: the
+// shards of the end-to-end run (each a Wine of its own) take them side by side.
+constexpr int kAdditionParts = 4;
+
+class HostileAddition : public HostileInput, public ::testing::WithParamInterface<int> {};
+
+TEST_P(HostileAddition, EveryBrokenFileOpenedAsAnAdditionLaysNothing) {
   const auto start = Clock::now();
-  OpenThroughTheDialogs(Route::kAddition, AllHostileFiles());
-  std::printf("  in %.1f s\n", SecondsSince(start));
+  const std::vector<HostileFile> all = AllHostileFiles();
+  std::vector<HostileFile> part;
+  for (size_t i = static_cast<size_t>(GetParam()); i < all.size(); i += kAdditionParts)
+    part.push_back(all[i]);
+  ASSERT_FALSE(part.empty());
+  OpenThroughTheDialogs(Route::kAddition, part);
+  std::printf("  part %d of %d: %zu of %zu files in %.1f s\n", GetParam() + 1, kAdditionParts,
+              part.size(), all.size(), SecondsSince(start));
 }
+
+INSTANTIATE_TEST_SUITE_P(Parts, HostileAddition, ::testing::Range(0, kAdditionParts),
+                         [](const ::testing::TestParamInfo<int>& part) {
+                           return "Part" + std::to_string(part.param + 1) + "Of" +
+                                  std::to_string(kAdditionParts);
+                         });
 
 // ---- The clipboard ---------------------------------------------------------------------------
 
@@ -488,17 +516,25 @@ std::vector<RandomBlock> RandomBlocks(uint32_t seed) {
   return blocks;
 }
 
-TEST_F(HostileInput, RandomClipboardBlocksLayOnlyWhatIsValidAndNeverChangeThePicture) {
+// The 400 blocks in two parts, every other block in each (both kinds of recipe in both), one test
+// a part, for the shards of the run to take side by side.
+constexpr int kBlockParts = 2;
+
+class HostileBlocks : public HostileInput, public ::testing::WithParamInterface<int> {};
+
+TEST_P(HostileBlocks, RandomClipboardBlocksLayOnlyWhatIsValidAndNeverChangeThePicture) {
   const auto start = Clock::now();
   constexpr uint32_t kSeed = 20240611;
-  std::printf("random blocks from seed %u\n", kSeed);
+  std::printf("random blocks from seed %u, part %d of %d\n", kSeed, GetParam() + 1, kBlockParts);
   Decoded item;
   HWND main = ShowSample(L"Item01.bin", item);
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(ShowsPictureAt(main, item.image, 1));
   const WindowState before = StateOf(main);
   int taken = 0, refused = 0;
-  for (const RandomBlock& block : RandomBlocks(kSeed)) {
+  const std::vector<RandomBlock> blocks = RandomBlocks(kSeed);
+  for (size_t i = static_cast<size_t>(GetParam()); i < blocks.size(); i += kBlockParts) {
+    const RandomBlock& block = blocks[i];
     SCOPED_TRACE(block.recipe);
     LONG width = 0, height = 0;
     const Verdict verdict = VerdictOf(block.bytes, width, height);
@@ -523,6 +559,12 @@ TEST_F(HostileInput, RandomClipboardBlocksLayOnlyWhatIsValidAndNeverChangeThePic
   EXPECT_GT(refused, 0);
   EXPECT_GT(taken, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Parts, HostileBlocks, ::testing::Range(0, kBlockParts),
+                         [](const ::testing::TestParamInfo<int>& part) {
+                           return "Part" + std::to_string(part.param + 1) + "Of" +
+                                  std::to_string(kBlockParts);
+                         });
 
 }  // namespace
 }  // namespace qelva::e2e

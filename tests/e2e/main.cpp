@@ -1,5 +1,6 @@
 // qelva_e2e_tests [gtest options] --viewer=QelvaView.exe --samples=DIR --artifacts=DIR
 //                 --xdnd=tools/xdnd_drop.py [--corpus=fuzz/corpus/load_picture]
+//                 [--soak-cycles=N]
 // (Windows paths, or Unix paths starting with "/")
 //
 // Drives the real viewer under Wine on an X display (see run_e2e.sh, which provides both).
@@ -10,7 +11,9 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "common/wide_text_win.h"
 #include "harness/environment.h"
@@ -45,7 +48,7 @@ int Refuse(const std::string& why) {
 
 constexpr const char* kUsage =
     "usage: qelva_e2e_tests --viewer=EXE --samples=DIR --artifacts=DIR --xdnd=xdnd_drop.py "
-    "[--corpus=DIR]";
+    "[--corpus=DIR] [--soak-cycles=N]";
 
 int wmain(int argc, wchar_t** argv) {
   ::testing::InitGoogleTest(&argc, argv);
@@ -60,6 +63,18 @@ int wmain(int argc, wchar_t** argv) {
       value = FullPath(a.substr(n));
       return true;
     };
+    constexpr std::wstring_view kSoakCycles = L"--soak-cycles=";
+    if (a.compare(0, kSoakCycles.size(), kSoakCycles) == 0) {
+      const std::wstring n = a.substr(kSoakCycles.size());
+      wchar_t* end = nullptr;
+      const long cycles = std::wcstol(n.c_str(), &end, 10);
+      // The growth is measured from the 100th cycle on, a reading every 100 cycles.
+      if (n.empty() || *end != L'\0' || cycles < 200 || cycles > 100000 || cycles % 100 != 0)
+        return Refuse("--soak-cycles takes whole hundreds from 200 to 100000, not " +
+                      qelva::NarrowToUtf8(n));
+      env.soakCycles = static_cast<int>(cycles);
+      continue;
+    }
     if (!valueOf(L"--viewer=", env.viewer) && !valueOf(L"--samples=", env.samples) &&
         !valueOf(L"--artifacts=", env.artifacts) && !valueOf(L"--xdnd=", env.xdndDrop) &&
         !valueOf(L"--corpus=", env.fuzzCorpus)) {

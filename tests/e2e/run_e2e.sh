@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Runs the viewer's end-to-end tests under Wine on a private X display.
+# Runs the viewer's end-to-end tests (or a part of them) under Wine on a private X display.
 #
 #   tests/e2e/run_e2e.sh QelvaView.exe qelva_e2e_tests.exe qelva_make_samples[.exe] WORKDIR [GTEST-ARGS...]
 #
-# WORKDIR receives the Wine prefix (created once, Japanese locale), the sample game folder
-# (written afresh by the generator) and artifacts/ (screenshots of failed tests). A private
-# Xvfb at 1024x768x24 is started for the run; it and the prefix's wineserver are ended on
-# every way out. A missing program is a failure, never a skip. CTest runs it as viewer_e2e_wine;
-# by hand, with a subset of the tests:
+# WORKDIR receives the Wine prefix (made once, Japanese locale: inside a build folder a copy of
+# the build's template prefix), the sample game folder (written afresh by the generator) and
+# artifacts/ (screenshots of failed tests). A private Xvfb at 1024x768x24 is started for the run;
+# it and the prefix's wineserver are ended on every way out. A missing program is a failure,
+# never a skip. Runs with different WORKDIRs are independent and may run side by side.
+#
+# CTest runs it once per shard, viewer_e2e_wine_<i>_of_<n>: each with a WORKDIR of its own and
+# GTEST_TOTAL_SHARDS / GTEST_SHARD_INDEX set, which the test program passes to GoogleTest, so
+# the shards share out the tests between them. viewer_soak_wine runs the soak for 300 cycles,
+# viewer_soak_long_wine (label soak) for a thousand. By hand, with a subset of the tests:
 #
 #   tests/e2e/run_e2e.sh build/win64/QelvaView.exe build/win64/tests/e2e/qelva_e2e_tests.exe \
 #     build/win64/qelva_make_samples.exe /tmp/qelva-e2e --gtest_filter='ArchiveChooser.*'
@@ -67,10 +72,16 @@ case "$make_samples" in
   *) (cd "$workdir" && "$make_samples" samples) ;;
 esac || { echo "run_e2e: the sample generator failed" >&2; exit 1; }
 
-# The test program's own limit lies below CTest's, so that this script still cleans up.
+# The test program's own limit lies below CTest's, so that this script still cleans up. It runs
+# in the background of this script, which waits for it: a signal to this script (CTest or
+# scripts/test.sh ending the run) then ends the program too, and the EXIT trap its display and
+# wineserver.
 timeout --kill-after=10 840 "$WINE" "$tests" "$@" \
   --viewer="$viewer" --samples="$workdir/samples" --artifacts="$workdir/artifacts" \
-  --xdnd="$here/tools/xdnd_drop.py"
+  --xdnd="$here/tools/xdnd_drop.py" &
+program=$!
+trap 'kill -TERM "$program" 2>/dev/null; wait "$program"; exit 130' INT TERM
+wait "$program"
 status=$?
 [ $status -eq 124 ] && echo "run_e2e: the tests did not finish within 840 s" >&2
 ls "$workdir"/artifacts/*.png >/dev/null 2>&1 && echo "run_e2e: screenshots of failed tests in $workdir/artifacts"

@@ -12,6 +12,7 @@ struct Environment {
   std::wstring artifacts;  // screenshots on failure, scratch files of the X tool runs
   std::wstring xdndDrop;   // the drag-and-drop source script (tools/xdnd_drop.py)
   std::wstring fuzzCorpus; // the load_picture fuzz corpus (may be missing or empty)
+  int soakCycles = 1000;   // the soak's cycles: whole hundreds, at least 200
 };
 
 // Set once by main before the first test runs.

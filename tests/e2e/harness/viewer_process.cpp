@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <cwctype>
 
 #include "harness/environment.h"
@@ -45,10 +46,24 @@ ViewerProcess::ViewerProcess(const std::vector<std::wstring>& arguments,
   PROCESS_INFORMATION info{};
   std::wstring mutableLine = commandLine_;
   // No handles inherited: the viewer's children must not keep any pipe of the test runner open.
-  if (!CreateProcessW(viewer.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      env.samples.c_str(), &startup, &info)) {
-    failure_ = LastErrorText(L"CreateProcess") + L" for " + commandLine_;
-    return;
+  // Once, with four Wine prefixes starting side by side, Wine refused to create the process at
+  // all (ERROR_INTERNAL_ERROR, the viewer never ran): that answer is tried again, said on
+  // stderr, a few times; any other failure stands.
+  for (int attempt = 1;; ++attempt) {
+    mutableLine = commandLine_;
+    if (CreateProcessW(viewer.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0,
+                       nullptr, env.samples.c_str(), &startup, &info)) {
+      break;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == 3) {
+      SetLastError(error);
+      failure_ = LastErrorText(L"CreateProcess") + L" for " + commandLine_;
+      return;
+    }
+    std::fwprintf(stderr, L"ViewerProcess: Wine could not create the process (error %lu), again\n",
+                  static_cast<unsigned long>(error));
+    Sleep(200);
   }
   CloseHandle(info.hThread);
   process_ = info.hProcess;

@@ -139,17 +139,33 @@ unsigned long XWindowOf(HWND window) {
       reinterpret_cast<UINT_PTR>(GetPropW(window, L"__wine_x11_whole_window")));
 }
 
+// Runs xdotool with `windowfocus --sync WINDOW` and then `then`. A window Wine has just shown may
+// not be mapped on the X side yet: focusing it fails with BadMatch, and xdotool ends at that
+// error before anything after it is sent. Such a run is made again until the window takes the
+// focus (a few seconds at most), so the keys are typed once.
+XRun FocusThen(HWND window, const std::vector<std::string>& then) {
+  WaitUntil([&] { return XWindowOf(window) != 0; }, 5s, 20ms);
+  XRun run;
+  WaitUntil(
+      [&] {
+        std::vector<std::string> args = {"windowfocus", "--sync",
+                                         std::to_string(XWindowOf(window))};
+        args.insert(args.end(), then.begin(), then.end());
+        run = Xdotool(args);
+        return run.status == 0 || run.output.find("X_SetInputFocus") == std::string::npos;
+      },
+      5s, 50ms);
+  return run;
+}
+
 XRun PressKeys(HWND window, const std::vector<std::string>& keys) {
-  std::vector<std::string> args = {
-      "windowfocus", "--sync",   std::to_string(XWindowOf(window)), "key", "--clearmodifiers",
-      "--delay",     kKeyDelayMs};
+  std::vector<std::string> args = {"key", "--clearmodifiers", "--delay", kKeyDelayMs};
   args.insert(args.end(), keys.begin(), keys.end());
-  return Xdotool(args);
+  return FocusThen(window, args);
 }
 
 XRun TypeText(HWND window, const std::string& text) {
-  return Xdotool(
-      {"windowfocus", "--sync", std::to_string(XWindowOf(window)), "type", "--delay", "20", text});
+  return FocusThen(window, {"type", "--delay", "20", text});
 }
 
 // No --sync on the move: it waits for the pointer to move, which it never does when it is
@@ -187,11 +203,9 @@ XRun RaiseAndFocus(HWND window) {
 namespace qelva::e2e {
 
 XRun PressKeysQuickly(HWND window, const std::vector<std::string>& keys, int delayMs) {
-  std::vector<std::string> args = {"windowfocus", "--sync", std::to_string(XWindowOf(window)),
-                                   "key",         "--clearmodifiers", "--delay",
-                                   std::to_string(delayMs)};
+  std::vector<std::string> args = {"key", "--clearmodifiers", "--delay", std::to_string(delayMs)};
   args.insert(args.end(), keys.begin(), keys.end());
-  return Xdotool(args);
+  return FocusThen(window, args);
 }
 
 }  // namespace qelva::e2e
