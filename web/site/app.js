@@ -80,7 +80,8 @@ async function openFiles(chosen) {
   const id = ++openCount;
   const sorted = sortInFolderOrder(chosen, (c) => c.path);
   const palettes = sorted.filter((c) => c.file.name === 'ending.bin');
-  worker.postMessage({ op: 'open', open: id, total: sorted.length, palettes });
+  const zipType = Number($('download-type').value);
+  worker.postMessage({ op: 'open', open: id, total: sorted.length, palettes, zipType });
   for (let i = 0; i < sorted.length && id === openCount; i += HANDOVER_BATCH) {
     worker.postMessage({ op: 'more', open: id, files: sorted.slice(i, i + HANDOVER_BATCH) });
     if (i === 0) performance.measure('qelva-open-handler', 'qelva-open-start');
@@ -366,6 +367,7 @@ document.addEventListener('drop', async (e) => {
   openFiles(await fromDrop(e.dataTransfer));
 });
 $('download-all').addEventListener('click', downloadAll);
+$('download-type').addEventListener('change', (e) => worker.postMessage({ op: 'warm', type: Number(e.target.value) }));
 $('save').addEventListener('click', saveShown);
 $('copy').addEventListener('click', copyShown);
 $('back').addEventListener('click', showGrid);

@@ -136,7 +136,7 @@ async function* arriving(total) {
   }
 }
 
-async function open(id, total, palettes) {
+async function open(id, total, palettes, zipType) {
   const mine = ++generation;
   openId = id;
   outgoing = [];
@@ -206,6 +206,7 @@ async function open(id, total, palettes) {
   sendItems();
   postMessage({ op: 'opened', open: id, count: pictures.length });
   keepInHelper(id);
+  warm(zipType);
 }
 
 async function view(index, request) {
@@ -286,6 +287,25 @@ function keepInHelper(id) {
   const paths = new Set(chosenPalettes.map((c) => c.path));
   for (let i = pictures.length - 1; i >= 0; i--) paths.add(pictures[i].path);
   helper.postMessage({ op: 'keep', open: id, files: [...paths].map((path) => ({ path, file: files.get(path).file })) });
+}
+
+// The first "Download all" of a type would run the writer's code while the browser is still
+// compiling it: the helper writes the largest picture once beforehand, in the type the page has
+// chosen, and throws the file away. The two workers share the compiled code.
+async function warm(type) {
+  if (pictures.length === 0 || !(type >= 0 && type < TYPES.length)) return;
+  let largest = pictures[0];
+  for (const p of pictures) if (p.pixels > largest.pixels) largest = p;
+  if (helper) helper.postMessage({ op: 'warm', open: openId, type, path: largest.path, entry: largest.entry });
+  const core = await corePromise;
+  if (!files.get(largest.path).kept) return;
+  const written = core.write(largest.path, largest.entry, type);
+  if (!written.ok) return;
+  const archive = new Zip(() => {});
+  const entry = new ZipPassThrough('warm');
+  archive.add(entry);
+  entry.push(written.bytes, true);
+  archive.end();
 }
 
 // Each picture counts as its pixels and this much more, for what a file costs whatever its size.
@@ -418,7 +438,8 @@ async function zip(type, request) {
 onmessage = (event) => {
   const m = event.data;
   let work;
-  if (m.op === 'open') work = open(m.open, m.total, m.palettes);
+  if (m.op === 'open') work = open(m.open, m.total, m.palettes, m.zipType);
+  else if (m.op === 'warm') warm(m.type);
   else if (m.op === 'more') receive(m.open, m.files);
   else if (m.op === 'view') work = view(m.index, m.request);
   else if (m.op === 'save') work = save(m.index, m.type, m.request);

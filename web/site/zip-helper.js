@@ -17,6 +17,7 @@ let corePromise;
 let keptOpen;  // the choice whose files are kept
 let kept = new Set();  // core paths held in the core for it
 let latest = 0;  // the newest message's number; an older piece of work stops
+let keeping = Promise.resolve();  // the files of the newest 'keep' being read
 
 const readBytes = async (file) => new Uint8Array(await file.arrayBuffer());
 
@@ -40,6 +41,16 @@ async function keep(m) {
     kept.add(c.path);
     bytes += read.length;
   }
+}
+
+// {op: 'warm', open, type, path, entry}: writes a picture of the kept files and throws the file
+// away, so that the writer's code is compiled before it is needed.
+async function warm(m) {
+  const mine = latest;
+  await keeping.catch(() => {});
+  const core = await corePromise;
+  if (m.open !== keptOpen || mine !== latest || !kept.has(m.path)) return;
+  core.write(m.path, m.entry, m.type);
 }
 
 async function write(m) {
@@ -100,7 +111,8 @@ onmessage = (event) => {
   if (m.op === 'start') {
     const failed = (error) => postMessage({ op: 'failed', message: String(error) });
     corePromise = QelvaCore.create(createQelva, instantiatedFrom(m.module, failed));
-  } else if (m.op === 'keep') work = keep(m);
+  } else if (m.op === 'keep') work = keeping = keep(m);
   else if (m.op === 'write') work = write(m);
+  else if (m.op === 'warm') work = warm(m);
   if (work) work.catch((error) => postMessage({ op: 'failed', message: String(error) }));
 };
