@@ -1,13 +1,14 @@
 // The second worker of a "Download all": the page's worker hands it the later part of the
 // pictures, it writes them on the other core with its own copy of the core (the module compiled
 // once, by the page's worker) and sends each file back, in order, as {op: 'written', run, index,
-// bytes} or {op: 'written', run, index, message}. A picture whose file it cannot read comes back
+// bytes} or {op: 'written', run, index, message}. A picture whose file it cannot read (or was not
+// given) comes back
 // as {op: 'written', run, index, unread: true}: the page's worker, which holds the files, writes
 // it itself.
 //
-// Once a choice is listed, the page's worker sends {op: 'keep', open, files}: the helper reads
-// them into its core beforehand (up to KEEP_BYTES), so that a "Download all" does not wait for
-// them.
+// Once a choice is listed, the page's worker sends {op: 'keep', open, files: [{path, file}]}: the
+// files a "Download all" of that choice names by path; the helper reads them into its core
+// beforehand (up to KEEP_BYTES), so that a "Download all" does not wait for them.
 import createQelva from './qelva.js';
 import { QelvaCore, instantiatedFrom } from './core.js';
 
@@ -16,6 +17,7 @@ const KEEP_BYTES = 64 * 1024 * 1024;
 let corePromise;
 let keptOpen;  // the choice whose files are kept
 let kept = new Set();  // core paths held in the core for it
+let given = new Map();  // core path -> File, every file of it
 let latest = 0;  // the newest message's number; an older piece of work stops
 let keeping = Promise.resolve();  // the files of the newest 'keep' being read
 
@@ -27,6 +29,7 @@ async function keep(m) {
   core.clearFiles();
   keptOpen = m.open;
   kept = new Set();
+  given = new Map(m.files.map((c) => [c.path, c.file]));
   let bytes = 0;
   for (const c of m.files) {
     if (bytes + c.file.size > KEEP_BYTES) continue;
@@ -57,28 +60,28 @@ async function write(m) {
   const mine = ++latest;
   const core = await corePromise;
   if (m.open !== keptOpen) {
-    core.clearFiles();
-    keptOpen = m.open;
-    kept = new Set();
+    // Not this choice's files: every picture goes back.
+    for (const job of m.jobs) postMessage({ op: 'written', run: m.run, index: job.index, unread: true });
+    return;
   }
   // Files not kept are asked for at once: reading is a round trip to the browser each.
   const reads = new Map();  // core path -> the file's bytes being read
-  for (const c of [...m.palettes, ...m.jobs]) {
-    if (kept.has(c.path) || reads.has(c.path)) continue;
-    const reading = readBytes(c.file);
+  for (const path of [...m.palettes, ...m.jobs.map((job) => job.path)]) {
+    if (kept.has(path) || reads.has(path) || !given.has(path)) continue;
+    const reading = readBytes(given.get(path));
     reading.catch(() => {});  // a failure is answered when the file's turn comes
-    reads.set(c.path, reading);
+    reads.set(path, reading);
   }
   const load = async (path) => {
     if (kept.has(path)) return true;
+    if (!reads.has(path)) return false;
     try {
       return core.putFile(path, await reads.get(path));
     } catch {
       return false;
     }
   };
-  const palettes = new Set(m.palettes.map((c) => c.path));
-  for (const path of palettes) {
+  for (const path of m.palettes) {
     if ((await load(path)) && !kept.has(path)) kept.add(path);  // kept for the next runs too
   }
   core.beginRun();
