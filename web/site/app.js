@@ -367,7 +367,9 @@ document.addEventListener('drop', async (e) => {
   openFiles(await fromDrop(e.dataTransfer));
 });
 $('download-all').addEventListener('click', downloadAll);
-$('download-type').addEventListener('change', (e) => worker.postMessage({ op: 'warm', type: Number(e.target.value) }));
+$('download-type').addEventListener('change', (e) => {
+  worker.postMessage({ op: 'warm', type: Number(e.target.value) });
+});
 $('save').addEventListener('click', saveShown);
 $('copy').addEventListener('click', copyShown);
 $('back').addEventListener('click', showGrid);

@@ -287,7 +287,8 @@ function keepInHelper(id) {
   if (!helper) return;
   const paths = new Set(chosenPalettes.map((c) => c.path));
   for (let i = pictures.length - 1; i >= 0; i--) paths.add(pictures[i].path);
-  helper.postMessage({ op: 'keep', open: id, files: [...paths].map((path) => ({ path, file: files.get(path).file })) });
+  const given = [...paths].map((path) => ({ path, file: files.get(path).file }));
+  helper.postMessage({ op: 'keep', open: id, files: given });
 }
 
 // The first "Download all" of a type would run the writer's code while the browser is still
@@ -297,7 +298,9 @@ async function warm(type) {
   if (pictures.length === 0 || !(type >= 0 && type < TYPES.length)) return;
   let largest = pictures[0];
   for (const p of pictures) if (p.pixels > largest.pixels) largest = p;
-  if (helper) helper.postMessage({ op: 'warm', open: openId, type, path: largest.path, entry: largest.entry });
+  if (helper) {
+    helper.postMessage({ op: 'warm', open: openId, type, path: largest.path, entry: largest.entry });
+  }
   const core = await corePromise;
   if (!files.get(largest.path).kept) return;
   const written = core.write(largest.path, largest.entry, type);
@@ -325,7 +328,9 @@ function helperShare(listed, names) {
   const cost = (p) => p.pixels + PICTURE_COST;
   const total = listed.reduce((sum, p) => sum + cost(p), 0);
   let split = 0;
-  for (let sum = 0; split < listed.length && sum < total * (1 - HELPER_PART); split++) sum += cost(listed[split]);
+  for (let sum = 0; split < listed.length && sum < total * (1 - HELPER_PART); split++) {
+    sum += cost(listed[split]);
+  }
   const here = new Set(names.slice(0, split));
   for (let i = split; i < listed.length; i++) {
     if (!here.has(names[i])) share.add(i);
@@ -361,7 +366,8 @@ function writeInHelper(type, listed, names, share, results, counted) {
       }
       if (waiting.size === 0) finish();
     };
-    helper.postMessage({ op: 'write', run, open: openId, type, palettes: chosenPalettes.map((c) => c.path), jobs });
+    const palettes = chosenPalettes.map((c) => c.path);
+    helper.postMessage({ op: 'write', run, open: openId, type, palettes, jobs });
   });
 }
 

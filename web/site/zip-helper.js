@@ -100,7 +100,8 @@ async function write(m) {
     }
     const written = core.write(job.path, job.entry, m.type, job.name);
     if (written.ok) {
-      postMessage({ op: 'written', run: m.run, index: job.index, bytes: written.bytes }, [written.bytes.buffer]);
+      const { bytes } = written;
+      postMessage({ op: 'written', run: m.run, index: job.index, bytes }, [bytes.buffer]);
     } else {
       postMessage({ op: 'written', run: m.run, index: job.index, message: written.message });
     }

@@ -111,9 +111,9 @@ class PageTest(unittest.TestCase):
         urls = self.browser.requested_urls()
         origin = self.browser.url.rsplit('/', 1)[0] + '/'
         self.assertEqual([u for u in urls if not u.startswith((origin, 'blob:', 'data:'))], [])
-        # The worker's module, the core and fflate came from the page's server.
+        # The workers' modules, the core and fflate came from the page's server.
         served = self.browser.served_paths()
-        for name in ('index.html', 'app.js', 'worker.js', 'core.js', 'qelva.js', 'qelva.wasm', 'fflate.js'):
+        for name in ('index.html', 'app.js', 'worker.js', 'zip-helper.js', 'core.js', 'qelva.js', 'qelva.wasm', 'fflate.js'):
             self.assertIn('/' + name, served)
 
     def test_a_site_missing_its_core_says_so(self):
