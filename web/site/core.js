@@ -110,6 +110,18 @@ export class QelvaCore {
   }
 }
 
+// Options for createQelva that instantiate an already compiled WebAssembly.Module, so that a
+// second worker given the module by postMessage does not compile it again. failed(error) is
+// called if it cannot be instantiated.
+export function instantiatedFrom(module, failed) {
+  return {
+    instantiateWasm(imports, receive) {
+      WebAssembly.instantiate(module, imports).then((instance) => receive(instance, module), failed);
+      return {};
+    },
+  };
+}
+
 // RGBA pixels of a decoded picture, for an ImageData.
 export function rgbaOf(picture) {
   const { indices, palette } = picture;

@@ -6,9 +6,10 @@
 // converter's order, in {op: 'more', open, files: [{file, path, fromFolder}]} batches; the worker
 // answers with 'items' batches and 'failed' lines in that order, then 'opened'. Later 'view',
 // 'save' and 'zip' requests name pictures by their index and are answered by 'picture', 'file',
-// 'progress' and 'zip' messages carrying the request's number.
+// 'progress' and 'zip' messages carrying the request's number. A "Download all" is shared with a
+// second worker (zip-helper.js), started with this one, on a machine of more than one core.
 import createQelva from './qelva.js';
-import { QelvaCore, TYPES, rgbaOf, thumbnailOf } from './core.js';
+import { QelvaCore, TYPES, instantiatedFrom, rgbaOf, thumbnailOf } from './core.js';
 import { Zip, ZipPassThrough } from './fflate.js';
 
 const THUMBNAIL_SIZE = 128;
@@ -16,12 +17,30 @@ const THUMBNAIL_SIZE = 128;
 // from the disk when it is needed again. A single file larger than the cap is never kept.
 const KEEP_BYTES = 256 * 1024 * 1024;
 
-const corePromise = QelvaCore.create(createQelva);
+// The module is compiled once, here, and the helper is given it.
+async function compileCore() {
+  const url = new URL('./qelva.wasm', import.meta.url);
+  try {
+    return await WebAssembly.compileStreaming(fetch(url));
+  } catch {
+    // A server that does not say application/wasm: compiled from the bytes instead.
+    const response = await fetch(url);
+    if (!response.ok) throw new Error(`${url.pathname}: ${response.status} ${response.statusText}`);
+    return WebAssembly.compile(await response.arrayBuffer());
+  }
+}
+const modulePromise = compileCore();
+const corePromise = modulePromise.then(
+  (module) => new Promise((resolve, reject) => {
+    QelvaCore.create(createQelva, instantiatedFrom(module, reject)).then(resolve, reject);
+  }),
+);
 
 let generation = 0;  // the open request being answered; a newer one stops an older one
 let files = new Map();  // core path -> {file, kept}
 let keptBytes = 0;
-let pictures = [];  // index -> {path, entry, zipBase, out, fromFolder, label}
+let pictures = [];  // index -> {path, entry, zipBase, out, fromFolder, label, pixels}
+let chosenPalettes = [];  // the choice's "ending.bin" files: [{path (core path), file}]
 
 const memoryPath = (path) => '/in/' + path;
 
@@ -117,7 +136,7 @@ async function* arriving(total) {
   }
 }
 
-async function open(id, total, palettes) {
+async function open(id, total, palettes, zipType) {
   const mine = ++generation;
   openId = id;
   outgoing = [];
@@ -128,6 +147,7 @@ async function open(id, total, palettes) {
   files = new Map();
   keptBytes = 0;
   pictures = [];
+  chosenPalettes = palettes.map((c) => ({ path: memoryPath(c.path), file: c.file }));
   // A sprite archive reads its palettes from "ending.bin" beside it: those come first.
   for (const c of palettes) {
     files.set(memoryPath(c.path), { file: c.file, kept: false });
@@ -164,6 +184,7 @@ async function open(id, total, palettes) {
         out: unit.out,
         fromFolder: c.fromFolder,
         label,
+        pixels: picture.width * picture.height,
       });
       const small = thumbnailOf(picture, THUMBNAIL_SIZE);
       const thumb = await createImageBitmap(new ImageData(small.rgba, small.width, small.height));
@@ -184,6 +205,8 @@ async function open(id, total, palettes) {
   if (mine !== generation) return;
   sendItems();
   postMessage({ op: 'opened', open: id, count: pictures.length });
+  keepInHelper(id);
+  warm(zipType);
 }
 
 async function view(index, request) {
@@ -228,15 +251,171 @@ async function save(index, type, request) {
   postMessage({ op: 'file', request, ok: true, name, bytes: written.bytes }, [written.bytes.buffer]);
 }
 
+// --- the helper of "Download all" ------------------------------------------------------------
+
+let helper = null;  // the second worker, null when there is none (one core, or it failed)
+let helperRun = 0;
+let helperAnswer = null;  // takes the helper's messages for the run in progress
+
+// The helper stops being used once it fails; the pictures it still had are written here.
+function helperFailed() {
+  if (helper) helper.terminate();
+  helper = null;
+  if (helperAnswer) helperAnswer({ op: 'failed' });
+}
+
+function startHelper() {
+  if (typeof Worker === 'undefined' || (navigator.hardwareConcurrency || 1) < 2) return;
+  try {
+    helper = new Worker(new URL('./zip-helper.js', import.meta.url), { type: 'module' });
+  } catch {
+    return;
+  }
+  helper.onmessage = (event) => {
+    if (event.data.op === 'failed') helperFailed();
+    else if (helperAnswer) helperAnswer(event.data);
+  };
+  helper.onerror = helperFailed;
+  modulePromise.then((module) => helper && helper.postMessage({ op: 'start', module }), helperFailed);
+}
+startHelper();
+
+// Once a choice is listed, the helper is given its files (handing a File over costs a moment, so
+// it is done now rather than in a Download all) and reads them beforehand: the later pictures'
+// first, as those are the ones it writes.
+function keepInHelper(id) {
+  if (!helper) return;
+  const paths = new Set(chosenPalettes.map((c) => c.path));
+  for (let i = pictures.length - 1; i >= 0; i--) paths.add(pictures[i].path);
+  const given = [...paths].map((path) => ({ path, file: files.get(path).file }));
+  helper.postMessage({ op: 'keep', open: id, files: given });
+}
+
+// The first "Download all" of a type would run the writer's code while the browser is still
+// compiling it: the helper writes the largest picture once beforehand, in the type the page has
+// chosen, and throws the file away. The two workers share the compiled code.
+async function warm(type) {
+  if (pictures.length === 0 || !(type >= 0 && type < TYPES.length)) return;
+  let largest = pictures[0];
+  for (const p of pictures) if (p.pixels > largest.pixels) largest = p;
+  if (helper) {
+    helper.postMessage({ op: 'warm', open: openId, type, path: largest.path, entry: largest.entry });
+  }
+  const core = await corePromise;
+  if (!files.get(largest.path).kept) return;
+  const written = core.write(largest.path, largest.entry, type);
+  if (!written.ok) return;
+  const archive = new Zip(() => {});
+  const entry = new ZipPassThrough('warm');
+  archive.add(entry);
+  entry.push(written.bytes, true);
+  archive.end();
+}
+
+// Each picture counts as its pixels and this much more, for what a file costs whatever its size.
+const PICTURE_COST = 4096;
+// The helper's part of the work. It is slower at the same pictures (each file goes back by a
+// message, and the page's main thread shares the cores), and this worker puts the ZIP together
+// meanwhile: a little less than half, as measured on a two-core machine.
+const HELPER_PART = 0.42;
+
+// The pictures the helper writes: the later ones, HELPER_PART of the work. A picture whose name an
+// earlier picture of this worker's part has stays here: each worker's core refuses only the
+// names it wrote itself, and the second of two pictures of one name must be refused.
+function helperShare(listed, names) {
+  const share = new Set();
+  if (!helper || listed.length < 2) return share;
+  const cost = (p) => p.pixels + PICTURE_COST;
+  const total = listed.reduce((sum, p) => sum + cost(p), 0);
+  let split = 0;
+  for (let sum = 0; split < listed.length && sum < total * (1 - HELPER_PART); split++) {
+    sum += cost(listed[split]);
+  }
+  const here = new Set(names.slice(0, split));
+  for (let i = split; i < listed.length; i++) {
+    if (!here.has(names[i])) share.add(i);
+  }
+  return share;
+}
+
+// Hands the share to the helper. Its files come into results[index] as {bytes} or {message},
+// each counted; resolves with the indices it gave back (files it could not read, or all it had
+// left if it failed), in order, for this worker to write.
+function writeInHelper(type, listed, names, share, results, counted) {
+  if (share.size === 0) return Promise.resolve([]);
+  const run = ++helperRun;
+  const jobs = [...share].map((index) => {
+    const p = listed[index];
+    return { index, path: p.path, entry: p.entry, name: names[index] };
+  });
+  return new Promise((resolve) => {
+    const waiting = new Set(share);
+    const back = [];
+    const finish = () => {
+      helperAnswer = null;
+      resolve([...back, ...waiting].sort((a, b) => a - b));
+    };
+    helperAnswer = (m) => {
+      if (m.op === 'failed') return finish();
+      if (m.run !== run || !waiting.has(m.index)) return;
+      waiting.delete(m.index);
+      if (m.unread) back.push(m.index);
+      else {
+        results[m.index] = m.bytes ? { bytes: m.bytes } : { message: m.message };
+        counted();
+      }
+      if (waiting.size === 0) finish();
+    };
+    const palettes = chosenPalettes.map((c) => c.path);
+    helper.postMessage({ op: 'write', run, open: openId, type, palettes, jobs });
+  });
+}
+
 // Every picture in one type, as one ZIP of stored files (the picture files are compressed
-// already), each named as qelvaconv -r -o names it.
+// already), each named as qelvaconv -r -o names it, in the order of the list. The helper writes
+// the later part meanwhile.
 async function zip(type, request) {
   const core = await corePromise;
   const ext = core.extension(type);
+  const listed = pictures;
+  const names = listed.map((p) => p.zipBase + ext);
+  const results = new Array(listed.length);  // {bytes} or {message}
+  let done = 0;
+  let lastPost = 0;
+  const counted = () => {
+    done++;
+    if (performance.now() - lastPost > 100 || done === listed.length) {
+      lastPost = performance.now();
+      postMessage({ op: 'progress', request, done, total: listed.length });
+    }
+  };
+  const share = helperShare(listed, names);
+  const givenBack = writeInHelper(type, listed, names, share, results, counted);
+  core.beginRun();
+  const writeHere = async (i) => {
+    const p = listed[i];
+    if (!(await ensureLoaded(core, p.path))) {
+      results[i] = { message: core.lastError() };
+    } else {
+      const written = core.write(p.path, p.entry, type, names[i]);
+      results[i] = written.ok ? { bytes: written.bytes } : { message: written.message };
+      release(core, p.path);
+    }
+    counted();
+  };
+  // A new choice while the ZIP is made ends it: its files are gone from memory.
+  const stopped = () => listed !== pictures;
+  for (let i = 0; i < listed.length && !stopped(); i++) {
+    if (!share.has(i)) await writeHere(i);
+  }
+  if (stopped()) {
+    postMessage({ op: 'zip', request, stopped: true });
+    return;
+  }
   const chunks = [];
   const failures = [];
   let finished;
-  const done = new Promise((resolve, reject) => {
+  const zipped = new Promise((resolve, reject) => {
     finished = { resolve, reject };
   });
   const archive = new Zip((error, chunk, final) => {
@@ -246,46 +425,44 @@ async function zip(type, request) {
       if (final) finished.resolve();
     }
   });
-  core.beginRun();
-  let lastPost = 0;
-  const listed = pictures;
-  for (let i = 0; i < listed.length; i++) {
-    const p = listed[i];
-    // A new choice while the ZIP is made ends it: its files are gone from memory.
-    if (listed !== pictures) {
-      postMessage({ op: 'zip', request, stopped: true });
-      return;
-    }
-    const name = p.zipBase + ext;
-    if (!(await ensureLoaded(core, p.path))) {
-      failures.push({ label: p.label, message: core.lastError() });
-    } else {
-      const written = core.write(p.path, p.entry, type, name);
-      if (written.ok) {
-        const entry = new ZipPassThrough(name);
-        entry.mtime = new Date(1980, 0, 1);
-        archive.add(entry);
-        entry.push(written.bytes, true);
-      } else {
-        failures.push({ label: p.label, message: written.message });
+  // The files go into the ZIP in the list's order as soon as each and those before it are there.
+  let next = 0;
+  const addReady = () => {
+    for (; next < listed.length && results[next]; next++) {
+      const result = results[next];
+      results[next] = null;
+      if (!result.bytes) {
+        failures.push({ label: listed[next].label, message: result.message });
+        continue;
       }
-      release(core, p.path);
+      const entry = new ZipPassThrough(names[next]);
+      entry.mtime = new Date(1980, 0, 1);
+      archive.add(entry);
+      entry.push(result.bytes, true);
     }
-    if (performance.now() - lastPost > 100 || i === listed.length - 1) {
-      lastPost = performance.now();
-      postMessage({ op: 'progress', request, done: i + 1, total: listed.length });
-    }
+  };
+  addReady();  // this worker's part, while the helper finishes its own
+  for (const i of await givenBack) {
+    if (stopped()) break;
+    await writeHere(i);
   }
+  if (stopped()) {
+    postMessage({ op: 'zip', request, stopped: true });
+    return;
+  }
+  addReady();
   archive.end();
-  await done;
+  await zipped;
   const blob = new Blob(chunks, { type: 'application/zip' });
-  postMessage({ op: 'zip', request, name: TYPES[type] + '.zip', blob, failures });
+  const helped = share.size - (await givenBack).length;
+  postMessage({ op: 'zip', request, name: TYPES[type] + '.zip', blob, failures, helped });
 }
 
 onmessage = (event) => {
   const m = event.data;
   let work;
-  if (m.op === 'open') work = open(m.open, m.total, m.palettes);
+  if (m.op === 'open') work = open(m.open, m.total, m.palettes, m.zipType);
+  else if (m.op === 'warm') warm(m.type);
   else if (m.op === 'more') receive(m.open, m.files);
   else if (m.op === 'view') work = view(m.index, m.request);
   else if (m.op === 'save') work = save(m.index, m.type, m.request);

@@ -324,6 +324,14 @@ class Page:
         self.d.find_element(By.ID, 'download-all').click()
         return self.wait_for_download(folder, TYPES[type_index] + '.zip', timeout=120)
 
+    def grid_names(self):
+        """The pictures' names in the grid, in order ('a.bin', 'b.dat[3]')."""
+        return self.js("return Array.from(document.querySelectorAll('#grid > li'), (li) => li.children[1].textContent)")
+
+    def zip_helped(self):
+        """How many pictures of the last Download all the second worker wrote."""
+        return self.js("const e = performance.getEntriesByName('qelva-zip'); return e[e.length - 1].detail.helped")
+
     def progress(self):
         return self.js("return document.getElementById('zip-progress').position")
 

@@ -12,6 +12,7 @@ Everything the page shows or saves is compared with those.
 
 import io
 import os
+import re
 import shutil
 import sys
 import time
@@ -39,6 +40,14 @@ def listed_labels(list_file):
             title = ' ' + fields[2] if len(fields) > 2 and fields[2] else ''
             labels.append(f'{name}{title} {width}×{height}')
     return labels
+
+
+def written_as(name):
+    """A picture's file name without its extension, as the converter writes it: 'a.bin' and
+    'sub/a.gif' give 'a', 'b.dat[3]' gives 'b-3'."""
+    base = os.path.basename(name)
+    entry = re.fullmatch(r'(.*)\.[^.]*\[(\d+)\]', base)
+    return f'{entry[1]}-{entry[2]}' if entry else os.path.splitext(base)[0]
 
 
 def error_lines(err_file):
@@ -102,9 +111,9 @@ class PageTest(unittest.TestCase):
         urls = self.browser.requested_urls()
         origin = self.browser.url.rsplit('/', 1)[0] + '/'
         self.assertEqual([u for u in urls if not u.startswith((origin, 'blob:', 'data:'))], [])
-        # The worker's module, the core and fflate came from the page's server.
+        # The workers' modules, the core and fflate came from the page's server.
         served = self.browser.served_paths()
-        for name in ('index.html', 'app.js', 'worker.js', 'core.js', 'qelva.js', 'qelva.wasm', 'fflate.js'):
+        for name in ('index.html', 'app.js', 'worker.js', 'zip-helper.js', 'core.js', 'qelva.js', 'qelva.wasm', 'fflate.js'):
             self.assertIn('/' + name, served)
 
     def test_a_site_missing_its_core_says_so(self):
@@ -220,11 +229,39 @@ class PageTest(unittest.TestCase):
                     with open(path, 'rb') as f:
                         expected[os.path.relpath(path, expected_root)] = f.read()
             with zipfile.ZipFile(io.BytesIO(data)) as z:
+                names = [info.filename for info in z.infolist()]
                 got = {info.filename: z.read(info) for info in z.infolist()}
-            self.assertEqual(sorted(got), sorted(expected), type_name)
+            self.assertEqual(sorted(names), sorted(expected), type_name)
             for name in expected:
                 self.assertEqual(got[name], expected[name], f'{name} as {type_name}')
+            # Each picture once, in the grid's order, though two workers wrote them.
+            self.assertEqual([written_as(name) for name in names],
+                             [written_as(name) for name in self.page.grid_names()], type_name)
+            self.assertGreater(self.page.zip_helped(), 0, type_name)
             self.assertEqual(self.page.progress(), 1.0)
+
+    def test_download_all_refuses_a_name_written_twice_whichever_worker_writes_it(self):
+        samples = os.path.join(WORK, 'samples')
+        again = os.path.join(WORK, 'again')
+        os.makedirs(again, exist_ok=True)
+        shutil.copy(os.path.join(samples, 'Kabe01.bin'), again)
+        with open(os.path.join(WORK, 'expected', 'gif', 'Kabe01.gif'), 'rb') as f:
+            kabe = f.read()
+        refused = 'Kabe01.bin: 出力ﾌｧｲﾙ Kabe01.gif はこの変換で既に書き出されています'
+        # Two pictures of one name: the split between the workers falls between them. Then a
+        # larger picture before them: both fall to the second worker.
+        for before in ([], ['BG01.BIN']):
+            self.page = self.browser.open_page()  # a file input adds to what it held
+            self.page.choose_files([os.path.join(samples, name) for name in before + ['Kabe01.bin']]
+                                   + [os.path.join(again, 'Kabe01.bin')])
+            self.page.wait_until_opened()
+            data = self.page.download_all(TYPES.index('gif'))
+            with zipfile.ZipFile(io.BytesIO(data)) as z:
+                names = [info.filename for info in z.infolist()]
+                self.assertEqual(z.read('Kabe01.gif'), kabe)
+            self.assertEqual(names, [written_as(name) + '.gif' for name in before + ['Kabe01.bin']])
+            self.assertEqual(self.page.failure_lines(), [refused], before)
+        self.assertGreater(self.page.zip_helped(), 0)
 
     def test_copy_puts_the_picture_on_the_clipboard_as_png(self):
         self.open_samples()

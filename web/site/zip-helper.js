@@ -1,0 +1,122 @@
+// The second worker of a "Download all": the page's worker hands it the later part of the
+// pictures, it writes them on the other core with its own copy of the core (the module compiled
+// once, by the page's worker) and sends each file back, in order, as {op: 'written', run, index,
+// bytes} or {op: 'written', run, index, message}. A picture whose file it cannot read (or was not
+// given) comes back
+// as {op: 'written', run, index, unread: true}: the page's worker, which holds the files, writes
+// it itself.
+//
+// Once a choice is listed, the page's worker sends {op: 'keep', open, files: [{path, file}]}: the
+// files a "Download all" of that choice names by path; the helper reads them into its core
+// beforehand (up to KEEP_BYTES), so that a "Download all" does not wait for them.
+import createQelva from './qelva.js';
+import { QelvaCore, instantiatedFrom } from './core.js';
+
+const KEEP_BYTES = 64 * 1024 * 1024;
+
+let corePromise;
+let keptOpen;  // the choice whose files are kept
+let kept = new Set();  // core paths held in the core for it
+let given = new Map();  // core path -> File, every file of it
+let latest = 0;  // the newest message's number; an older piece of work stops
+let keeping = Promise.resolve();  // the files of the newest 'keep' being read
+
+const readBytes = async (file) => new Uint8Array(await file.arrayBuffer());
+
+async function keep(m) {
+  const mine = ++latest;
+  const core = await corePromise;
+  core.clearFiles();
+  keptOpen = m.open;
+  kept = new Set();
+  given = new Map(m.files.map((c) => [c.path, c.file]));
+  let bytes = 0;
+  for (const c of m.files) {
+    if (bytes + c.file.size > KEEP_BYTES) continue;
+    let read;
+    try {
+      read = await readBytes(c.file);
+    } catch {
+      continue;  // read again, or given back, when it is needed
+    }
+    if (mine !== latest) return;
+    if (!core.putFile(c.path, read)) continue;
+    kept.add(c.path);
+    bytes += read.length;
+  }
+}
+
+// {op: 'warm', open, type, path, entry}: writes a picture of the kept files and throws the file
+// away, so that the writer's code is compiled before it is needed.
+async function warm(m) {
+  const mine = latest;
+  await keeping.catch(() => {});
+  const core = await corePromise;
+  if (m.open !== keptOpen || mine !== latest || !kept.has(m.path)) return;
+  core.write(m.path, m.entry, m.type);
+}
+
+async function write(m) {
+  const mine = ++latest;
+  const core = await corePromise;
+  if (m.open !== keptOpen) {
+    // Not this choice's files: every picture goes back.
+    for (const job of m.jobs) postMessage({ op: 'written', run: m.run, index: job.index, unread: true });
+    return;
+  }
+  // Files not kept are asked for at once: reading is a round trip to the browser each.
+  const reads = new Map();  // core path -> the file's bytes being read
+  for (const path of [...m.palettes, ...m.jobs.map((job) => job.path)]) {
+    if (kept.has(path) || reads.has(path) || !given.has(path)) continue;
+    const reading = readBytes(given.get(path));
+    reading.catch(() => {});  // a failure is answered when the file's turn comes
+    reads.set(path, reading);
+  }
+  const load = async (path) => {
+    if (kept.has(path)) return true;
+    if (!reads.has(path)) return false;
+    try {
+      return core.putFile(path, await reads.get(path));
+    } catch {
+      return false;
+    }
+  };
+  for (const path of m.palettes) {
+    if ((await load(path)) && !kept.has(path)) kept.add(path);  // kept for the next runs too
+  }
+  core.beginRun();
+  let loaded = null;
+  for (const job of m.jobs) {
+    if (mine !== latest) return;
+    if (job.path !== loaded) {
+      // Besides the kept files, one file at a time is held: the jobs come file by file.
+      if (loaded !== null && !kept.has(loaded)) core.dropFile(loaded);
+      loaded = (await load(job.path)) ? job.path : null;
+      if (mine !== latest) return;
+    }
+    if (loaded === null) {
+      postMessage({ op: 'written', run: m.run, index: job.index, unread: true });
+      continue;
+    }
+    const written = core.write(job.path, job.entry, m.type, job.name);
+    if (written.ok) {
+      const { bytes } = written;
+      postMessage({ op: 'written', run: m.run, index: job.index, bytes }, [bytes.buffer]);
+    } else {
+      postMessage({ op: 'written', run: m.run, index: job.index, message: written.message });
+    }
+  }
+  if (loaded !== null && !kept.has(loaded)) core.dropFile(loaded);
+}
+
+onmessage = (event) => {
+  const m = event.data;
+  let work;
+  if (m.op === 'start') {
+    const failed = (error) => postMessage({ op: 'failed', message: String(error) });
+    corePromise = QelvaCore.create(createQelva, instantiatedFrom(m.module, failed));
+  } else if (m.op === 'keep') work = keeping = keep(m);
+  else if (m.op === 'write') work = write(m);
+  else if (m.op === 'warm') work = warm(m);
+  if (work) work.catch((error) => postMessage({ op: 'failed', message: String(error) }));
+};
