@@ -46,20 +46,27 @@ else
   program_dir=$(cd "$(dirname "$program")" && pwd)
 fi
 
+# The build folder DIR lies in (the nearest folder above or at it with a CMakeCache.txt), or
+# nothing outside a build folder.
+build_folder_of() {  # DIR
+  local dir=$1
+  while [ "$dir" != / ]; do
+    if [ -f "$dir/CMakeCache.txt" ]; then
+      echo "$dir"
+      return
+    fi
+    dir=$(dirname "$dir")
+  done
+}
+
 find_prefix() {
   if [ -n "${QELVA_WINEPREFIX:-}" ]; then
     echo "$QELVA_WINEPREFIX"
     return
   fi
-  local dir=$program_dir
-  while [ "$dir" != / ]; do
-    if [ -f "$dir/CMakeCache.txt" ]; then
-      echo "$dir/wineprefix"
-      return
-    fi
-    dir=$(dirname "$dir")
-  done
-  echo "$program_dir/wineprefix"
+  local build
+  build=$(build_folder_of "$program_dir")
+  echo "${build:-$program_dir}/wineprefix"
 }
 
 prefix=$(find_prefix)
@@ -122,15 +129,9 @@ no_crash_dialog() {
 
 # The template prefix of the build folder holding PREFIX, or nothing outside a build folder.
 template_of() {
-  local dir
-  dir=$(dirname "$1")
-  while [ "$dir" != / ]; do
-    if [ -f "$dir/CMakeCache.txt" ]; then
-      echo "$dir/wineprefix-template"
-      return
-    fi
-    dir=$(dirname "$dir")
-  done
+  local build
+  build=$(build_folder_of "$(dirname "$1")")
+  [ -z "$build" ] || echo "$build/wineprefix-template"
 }
 
 copy_template() {
