@@ -7,19 +7,11 @@ namespace qelva::e2e {
 namespace {
 
 // The limits of a window-fitting on the NT platform: the work area of the window's monitor.
-// Wine has now and then given no work area for the monitor in a test process whose prefix was
-// just copied (an all-zero rectangle, or a failed call); the display has one monitor, so its
-// work area is then the system's.
 RECT WorkAreaOf(HWND window) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
-  if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info) &&
-      !IsRectEmpty(&info.rcWork)) {
-    return info.rcWork;
-  }
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  return work;
+  GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
+  return info.rcWork;
 }
 
 }  // namespace
