@@ -56,12 +56,18 @@ std::wstring ClassOf(HWND window) {
 }
 
 std::wstring TextOf(HWND window) {
-  const LRESULT length = SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  const LRESULT copied =
-      SendWithTimeout(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(copied < 0 ? 0 : static_cast<size_t>(copied));
+  // The text may change between asking its length and asking for it (a viewer setting its
+  // caption as the test reads it): then the copy is cut at the old length, and it is read again.
+  std::wstring text;
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const LRESULT length = SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0);
+    if (length <= 0) return {};
+    text.assign(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied =
+        SendWithTimeout(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied < 0 ? 0 : static_cast<size_t>(copied));
+    if (SendWithTimeout(window, WM_GETTEXTLENGTH, 0, 0) == length) break;
+  }
   return text;
 }
 
