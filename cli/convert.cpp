@@ -5,17 +5,18 @@
 #include <condition_variable>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <set>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "cli/console_progress.h"
 #include "cli/messages.h"
+#include "cli/worker_thread.h"
 #include "common/dib_image.h"
 #include "common/errors.h"
 #include "common/folders.h"
@@ -445,15 +446,15 @@ class Converter {
       }
       return true;
     };
-    std::vector<std::jthread> threads;
+    std::vector<std::unique_ptr<WorkerThread>> threads;
     for (size_t j = 1; j < jobs; ++j) {
       try {
-        threads.emplace_back([&] {
+        threads.push_back(std::make_unique<WorkerThread>([&] {
           const LzwThreadTables tables;
           UnitConverter converter(options_, inputs_, folders_, manyGifs);
           while (convertTask(converter)) {
           }
-        });
+        }));
       } catch (const std::system_error&) {
         break;  // no more threads to be had: the ones running share the work
       }
