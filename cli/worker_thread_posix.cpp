@@ -1,3 +1,4 @@
+#include <errno.h>
 #include <pthread.h>
 #include <sched.h>
 
@@ -52,8 +53,16 @@ WorkerThread::WorkerThread(std::function<void()> work) : state_(std::make_unique
     state_->placed = pthread_attr_setaffinity_np(&attributes, sizeof others, &others) == 0;
   }
 #endif
-  const int error = pthread_create(&state_->thread, &attributes, RunWork, state_.get());
+  int error = pthread_create(&state_->thread, &attributes, RunWork, state_.get());
   pthread_attr_destroy(&attributes);
+#ifdef __linux__
+  if (error == EINVAL && state_->placed) {
+    // The cores chosen cannot be had after all (a container's limits, a core just taken
+    // offline): then wherever the system puts it.
+    state_->placed = false;
+    error = pthread_create(&state_->thread, nullptr, RunWork, state_.get());
+  }
+#endif
   if (error) throw std::system_error(error, std::generic_category(), "pthread_create");
 }
 
