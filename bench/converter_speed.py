@@ -220,6 +220,12 @@ for label, results in measured:
         print(f"- {label.lower()}, -t {kind}: the default -j takes {slower:.2f}x the time of -j 1 "
               f"(aim: never more than 1x): {verdict(slower <= 1.0)}")
 if baseline:
+    # The same ratio for the baseline, measured in the same turns.
+    base_one_wall, base_one_cpu, _ = folder["gif", BASE_ONE]
+    base_default_wall, base_default_cpu, _ = folder["gif", BASE_DEFAULT]
+    print(f"- sample folder, -t gif, baseline: the default -j is "
+          f"{base_one_wall / base_default_wall:.2f}x as fast as -j 1, for "
+          f"{base_default_cpu / base_one_cpu:.2f}x its CPU time")
     for label, results in measured:
         for kind in ("gif", "png", "bmp"):
             for ours_name, base_name in ((ONE, BASE_ONE), (DEFAULT, BASE_DEFAULT)):

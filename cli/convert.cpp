@@ -5,17 +5,18 @@
 #include <condition_variable>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
 #include <set>
 #include <string>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "cli/console_progress.h"
 #include "cli/messages.h"
+#include "cli/worker_thread.h"
 #include "common/dib_image.h"
 #include "common/errors.h"
 #include "common/folders.h"
@@ -235,15 +236,18 @@ class Converter {
  public:
   Converter(const Options& options, Console& console, Clock& clock)
       : options_(options), console_(console), clock_(clock) {}
+  ~Converter() { EndJobs(); }
 
   int Run() {
     if (!options_.list && !PrepareOutFolder()) return 1;
+    StartEarlyJob();
     ExpandInputs();
     PlanUnits();
-    const std::vector<std::vector<size_t>> tasks = Schedule();
+    tasks_ = Schedule();
     ProgressLine progress(console_, clock_, units_.size(),
                           console_.ErrIsTerminal() && !options_.quiet);
-    RunTasks(tasks, progress);
+    RunTasks(progress);
+    EndJobs();
     progress.Finish();
     if (!options_.list && console_.ErrIsTerminal() && !options_.quiet) {
       console_.Err(std::to_string(written_) + " file(s) written to " +
@@ -401,14 +405,16 @@ class Converter {
   // Runs the tasks on up to options_.jobs threads, never more than there are tasks, and reports
   // every unit's lines in unit order, as soon as the units before it are reported. This thread
   // is one of them: it converts too, and reports between its tasks; with one job or one task
-  // no other thread is started. Each thread keeps one converter, and with it the buffers and
-  // tables its pictures need, from its first task to its last.
-  void RunTasks(const std::vector<std::vector<size_t>>& tasks, ProgressLine& progress) {
-    std::vector<std::optional<UnitResult>> results(units_.size());
+  // no other thread converts (one started early ends). Each thread keeps one converter, and
+  // with it the buffers and tables its pictures need, from its first task to its last.
+  void RunTasks(ProgressLine& progress) {
+    const std::vector<std::vector<size_t>>& tasks = tasks_;
     size_t reported = 0;
     const size_t jobs = std::min(static_cast<size_t>(std::max(options_.jobs, 1)), tasks.size());
     const bool manyGifs = !options_.list && GifArgumentsOf(options_.type) && units_.size() > 1;
     if (jobs <= 1) {
+      Publish(false, manyGifs);  // a job started early has nothing to do
+      std::vector<std::optional<UnitResult>> results(units_.size());
       const LzwThreadTables tables;
       UnitConverter converter(options_, inputs_, folders_, manyGifs);
       size_t done = 0;
@@ -426,34 +432,10 @@ class Converter {
       return;
     }
 
-    const std::vector<size_t> order = LargestFirst(tasks);
-    std::mutex mutex;  // guards results and completed
-    std::condition_variable changed;
-    size_t completed = 0;
-    std::atomic<size_t> nextTask{0};
-    // Converts the next task not yet taken; false when none is left.
-    auto convertTask = [&](UnitConverter& converter) {
-      const size_t t = nextTask.fetch_add(1);
-      if (t >= tasks.size()) return false;
-      for (size_t u : tasks[order[t]]) {
-        UnitResult result = converter.Convert(units_[u]);
-        std::lock_guard lock(mutex);
-        results[u] = std::move(result);
-        // A picture takes a fraction of a millisecond: waking the reporter for each one
-        // would cost more than reporting in batches, at every redraw and at the end.
-        if (++completed == units_.size()) changed.notify_one();
-      }
-      return true;
-    };
-    std::vector<std::jthread> threads;
-    for (size_t j = 1; j < jobs; ++j) {
+    Publish(true, manyGifs);
+    for (size_t j = 1 + jobs_.size(); j < jobs; ++j) {
       try {
-        threads.emplace_back([&] {
-          const LzwThreadTables tables;
-          UnitConverter converter(options_, inputs_, folders_, manyGifs);
-          while (convertTask(converter)) {
-          }
-        });
+        jobs_.push_back(std::make_unique<WorkerThread>([this] { Job(false); }));
       } catch (const std::system_error&) {
         break;  // no more threads to be had: the ones running share the work
       }
@@ -463,11 +445,11 @@ class Converter {
     // Takes the results that are next in unit order, with the lock held, and reports them
     // without it.
     auto reportReady = [&](std::unique_lock<std::mutex>& lock) {
-      for (size_t u = reported; u < units_.size() && results[u]; ++u) {
-        ready.push_back(std::move(*results[u]));
-        results[u].reset();
+      for (size_t u = reported; u < units_.size() && shared_.results[u]; ++u) {
+        ready.push_back(std::move(*shared_.results[u]));
+        shared_.results[u].reset();
       }
-      const size_t done = completed;
+      const size_t done = shared_.completed;
       lock.unlock();
       for (const UnitResult& result : ready) Report(result, progress);
       reported += ready.size();
@@ -475,11 +457,11 @@ class Converter {
       progress.Update(done);
       lock.lock();
     };
-    std::unique_lock lock(mutex, std::defer_lock);
+    std::unique_lock lock(shared_.mutex, std::defer_lock);
     {
       const LzwThreadTables tables;
       UnitConverter converter(options_, inputs_, folders_, manyGifs);
-      while (convertTask(converter)) {
+      while (ConvertTask(converter)) {
         lock.lock();
         reportReady(lock);
         lock.unlock();
@@ -487,10 +469,103 @@ class Converter {
     }
     lock.lock();
     while (reported < units_.size()) {
-      changed.wait_for(lock, ProgressLine::kRedrawInterval,
-                       [&] { return completed == units_.size(); });
+      shared_.changed.wait_for(lock, ProgressLine::kRedrawInterval,
+                               [&] { return shared_.completed == units_.size(); });
       reportReady(lock);
     }
+  }
+
+  // What the threads of several jobs share besides the units and tasks: whether the work is
+  // planned, the order in which the tasks are handed out, the next one to hand out, and the
+  // results not yet reported.
+  struct SharedWork {
+    std::mutex mutex;                  // guards what follows, but nextTask
+    std::condition_variable changed;  // the work is planned; every unit is converted
+    bool planned = false;              // once true, the units, tasks and order stay as they are
+    bool shared = false;               // the further jobs take part in the work
+    std::vector<size_t> order;
+    bool manyGifs = false;
+    std::vector<std::optional<UnitResult>> results;  // by unit
+    size_t completed = 0;
+    std::atomic<size_t> nextTask{0};
+  };
+
+  // With several jobs and more than one input or a folder to convert, the second job's thread
+  // starts before the inputs are listed: by the time the work is planned it runs, on a core of
+  // its own, and with GIF output it has made its encoder's tables, which it would otherwise do
+  // after the plan (measured on two cores: a game folder to GIF in 0.14-0.18 ms less of about
+  // 9 ms). The other jobs start once the work is planned, no more than there are tasks.
+  void StartEarlyJob() {
+    if (options_.jobs < 2 || options_.paths.empty()) return;
+    if (options_.paths.size() == 1 && !IsFolder(WithNativeSeparators(options_.paths[0]))) return;
+    try {
+      jobs_.push_back(std::make_unique<WorkerThread>([this] { Job(true); }));
+    } catch (const std::system_error&) {
+      // Then the jobs start once the work is planned, as many as the system gives.
+    }
+  }
+
+  // One further job: takes tasks until none is left. One started early waits for the plan;
+  // it makes its GIF encoder's tables while it waits, since the run will likely write many.
+  void Job(bool early) {
+    const LzwThreadTables tables;
+    bool prepared = false;
+    if (early && !options_.list && GifArgumentsOf(options_.type)) {
+      try {
+        PrepareLzwForManyPictures();
+        prepared = true;
+      } catch (const std::bad_alloc&) {
+        // Then the encoder takes its tables page by page, or reports the want of memory.
+      }
+    }
+    bool manyGifs;
+    {
+      std::unique_lock lock(shared_.mutex);
+      shared_.changed.wait(lock, [&] { return shared_.planned; });
+      if (!shared_.shared) return;
+      manyGifs = shared_.manyGifs && !prepared;
+    }
+    UnitConverter converter(options_, inputs_, folders_, manyGifs);
+    while (ConvertTask(converter)) {
+    }
+  }
+
+  // Converts the next task not yet taken; false when none is left.
+  bool ConvertTask(UnitConverter& converter) {
+    const size_t t = shared_.nextTask.fetch_add(1);
+    if (t >= tasks_.size()) return false;
+    for (size_t u : tasks_[shared_.order[t]]) {
+      UnitResult result = converter.Convert(units_[u]);
+      std::lock_guard lock(shared_.mutex);
+      shared_.results[u] = std::move(result);
+      // A picture takes a fraction of a millisecond: waking the reporter for each one
+      // would cost more than reporting in batches, at every redraw and at the end.
+      if (++shared_.completed == units_.size()) shared_.changed.notify_one();
+    }
+    return true;
+  }
+
+  // Lets a job waiting for the plan go on: to share the tasks, or to end. The units and tasks
+  // are made before, and stay as they are after.
+  void Publish(bool share, bool manyGifs) {
+    {
+      std::lock_guard lock(shared_.mutex);
+      if (shared_.planned) return;
+      if (share) {
+        shared_.order = LargestFirst(tasks_);
+        shared_.results.resize(units_.size());
+        shared_.manyGifs = manyGifs;
+      }
+      shared_.shared = share;
+      shared_.planned = true;
+    }
+    shared_.changed.notify_all();
+  }
+
+  // Waits for the further jobs to end; one still waiting for the plan is told there is no work.
+  void EndJobs() {
+    Publish(false, false);
+    jobs_.clear();
   }
 
   void Report(const UnitResult& result, ProgressLine& progress) {
@@ -519,6 +594,9 @@ class Converter {
   OutputFolders folders_;
   size_t written_ = 0;
   bool failed_ = false;
+  std::vector<std::vector<size_t>> tasks_;  // see Schedule
+  SharedWork shared_;
+  std::vector<std::unique_ptr<WorkerThread>> jobs_;  // the further jobs' threads
 };
 
 }  // namespace

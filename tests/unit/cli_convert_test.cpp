@@ -401,6 +401,57 @@ TEST(ConverterJobs, SeveralJobsWriteTheSameTreeAndReportTheSameLinesInTheSameOrd
   EXPECT_EQ(parallelList.status, serialList.status);
 }
 
+// With several jobs and a folder or more than one input, a second job starts before the inputs
+// are listed. When there turns out to be one picture or none, it must end without converting,
+// and a single picture must be converted once: written once, counted once, reported once.
+TEST(ConverterJobs, AJobStartedBeforeListingEndsCleanlyWhenThereIsOnePictureOrNone) {
+  TempDir empty, notes, one;
+  test::WriteBytes(test::JoinPath(notes.path(), "notes.txt"), {'h', 'i'});
+  test::WriteBytes(test::JoinPath(one.path(), "item01.bin"), test::ItemPictureFile(7));
+  const std::string missing = test::JoinPath(empty.path(), "item02.bin");
+  struct Case {
+    const char* what;
+    std::vector<std::string> inputs;
+    int status;
+    std::vector<std::string> files;
+    std::vector<std::string> err;
+  };
+  const std::vector<Case> cases = {
+      {"an empty folder", {empty.path()}, 0, {}, {}},
+      {"a folder of no picture", {notes.path()}, 0, {}, {}},
+      {"a folder of one picture", {one.path()}, 0, {"item01.gif"}, {}},
+      {"one picture and a missing one",
+       {one.File("item01.bin"), missing},
+       1,
+       {"item01.gif"},
+       {missing + ": ﾌｧｲﾙが見つかりません"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir serialOut;
+    const Outcome serial = Convert(With(c.inputs, {"-t", "gif", "-j", "1", "-o", serialOut.path()}));
+    EXPECT_EQ(serial.status, c.status);
+    EXPECT_EQ(serial.console.err, c.err);
+    EXPECT_EQ(Keys(TreeOf(serialOut.path())), c.files);
+    for (const char* jobs : {"2", "4"}) {
+      SCOPED_TRACE(jobs);
+      TempDir out;
+      RecordingConsole::SteppingClock clock(std::chrono::milliseconds(1));
+      RecordingConsole console;
+      console.terminal = true;
+      EXPECT_EQ(RunConverter(With(c.inputs, {"-t", "gif", "-j", jobs, "-o", out.path()}), console,
+                             clock),
+                c.status);
+      // The closing count says how many files were written.
+      std::vector<std::string> err = c.err;
+      err.push_back(std::to_string(c.files.size()) + " file(s) written to " + out.path() +
+                    (c.status ? ", some inputs failed" : ""));
+      EXPECT_EQ(console.err, err);
+      EXPECT_TRUE(TreeOf(out.path()) == TreeOf(serialOut.path()));
+    }
+  }
+}
+
 // The text of each line before its first tab: the path of a listed picture or entry.
 std::vector<std::string> PathsOf(const std::vector<std::string>& lines) {
   std::vector<std::string> paths;
