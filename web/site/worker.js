@@ -206,7 +206,7 @@ async function open(id, total, palettes, zipType) {
   sendItems();
   postMessage({ op: 'opened', open: id, count: pictures.length });
   keepInHelper(id);
-  warm(zipType);
+  rehearse(zipType);
 }
 
 async function view(index, request) {
@@ -291,24 +291,78 @@ function keepInHelper(id) {
   helper.postMessage({ op: 'keep', open: id, files: given });
 }
 
-// The first "Download all" of a type would run the writer's code while the browser is still
-// compiling it: the helper writes the largest picture once beforehand, in the type the page has
-// chosen, and throws the file away. The two workers share the compiled code.
-async function warm(type) {
-  if (pictures.length === 0 || !(type >= 0 && type < TYPES.length)) return;
-  let largest = pictures[0];
-  for (const p of pictures) if (p.pixels > largest.pixels) largest = p;
-  if (helper) {
-    helper.postMessage({ op: 'warm', open: openId, type, path: largest.path, entry: largest.entry });
-  }
+// The first "Download all" of a page is slow if the browser still runs its code in the first,
+// quick compile, or not compiled at all: the writers' code in the core, which the two workers
+// share, and each worker's own JavaScript of a run. So, while nobody waits:
+// - a type's writer is run once on a made-up picture as soon as the type is chosen (at the start
+//   the page's default), in the helper (without one, here): a few milliseconds;
+// - once a folder is listed, a Download all in the chosen type is rehearsed on its first pictures
+//   (up to REHEARSAL_PIXELS), in both workers as a real one splits them, and the files and the
+//   ZIP are thrown away. It costs at most about the CPU time of a Download all of that many
+//   pixels, and it stops at the next picture when the user asks for anything (a view, a save, a
+//   Download all) or chooses other files.
+const REHEARSAL_PIXELS = 4 * 1024 * 1024;
+const warmedTypes = new Set();
+let requests = 0;  // requests from the page so far
+
+function warm(type) {
+  if (!(type >= 0 && type < TYPES.length) || warmedTypes.has(type)) return;
+  warmedTypes.add(type);
+  if (helper) helper.postMessage({ op: 'warm', type });
+  else corePromise.then((core) => core.warmUp(type), () => {});
+}
+
+// Lets messages waiting for this worker in first (a MessageChannel's task, which the browser
+// does not hold back as it may a chain of timeouts).
+function nextTask() {
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      channel.port1.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+}
+
+async function rehearse(type) {
+  warm(type);
+  const asked = requests;
+  const listed = pictures;
+  const stopped = () => asked !== requests || listed !== pictures;
+  await nextTask();
+  if (stopped() || !(type >= 0 && type < TYPES.length)) return;
   const core = await corePromise;
-  if (!files.get(largest.path).kept) return;
-  const written = core.write(largest.path, largest.entry, type);
-  if (!written.ok) return;
+  const chosen = [];
+  for (let i = 0, pixels = 0; i < listed.length && pixels < REHEARSAL_PIXELS; i++) {
+    chosen.push(listed[i]);
+    pixels += listed[i].pixels;
+  }
+  const names = chosen.map((p) => `${p.zipBase}${core.extension(type)}`);
+  const share = helperShare(chosen, names);
+  if (share.size > 0) {
+    const jobs = [...share].map((index) => {
+      const p = chosen[index];
+      return { index, path: p.path, entry: p.entry, name: names[index] };
+    });
+    const palettes = chosenPalettes.map((c) => c.path);
+    helper.postMessage({ op: 'write', run: ++helperRun, open: openId, type, palettes, jobs, rehearsal: true });
+  }
+  core.beginRun();
   const archive = new Zip(() => {});
-  const entry = new ZipPassThrough('warm');
-  archive.add(entry);
-  entry.push(written.bytes, true);
+  for (let i = 0; i < chosen.length; i++) {
+    if (share.has(i)) continue;
+    const p = chosen[i];
+    if (!files.get(p.path).kept) continue;
+    const written = core.write(p.path, p.entry, type, names[i]);
+    if (written.ok) {
+      const entry = new ZipPassThrough(names[i]);
+      archive.add(entry);
+      entry.push(written.bytes, true);
+    }
+    await nextTask();
+    if (stopped()) return;
+  }
   archive.end();
 }
 
@@ -341,7 +395,7 @@ function helperShare(listed, names) {
 // Hands the share to the helper. Its files come into results[index] as {bytes} or {message},
 // each counted; resolves with the indices it gave back (files it could not read, or all it had
 // left if it failed), in order, for this worker to write.
-function writeInHelper(type, listed, names, share, results, counted) {
+function writeInHelper(type, listed, names, share, results, counted, spent, started) {
   if (share.size === 0) return Promise.resolve([]);
   const run = ++helperRun;
   const jobs = [...share].map((index) => {
@@ -359,6 +413,8 @@ function writeInHelper(type, listed, names, share, results, counted) {
       if (m.op === 'failed') return finish();
       if (m.run !== run || !waiting.has(m.index)) return;
       waiting.delete(m.index);
+      spent.helperWrite += m.ms || 0;
+      spent.helperDone = performance.now() - started;
       if (m.unread) back.push(m.index);
       else {
         results[m.index] = m.bytes ? { bytes: m.bytes } : { message: m.message };
@@ -375,6 +431,11 @@ function writeInHelper(type, listed, names, share, results, counted) {
 // already), each named as qelvaconv -r -o names it, in the order of the list. The helper writes
 // the later part meanwhile.
 async function zip(type, request) {
+  // Where the time goes, in milliseconds, for anyone measuring the page: this worker's and the
+  // helper's writing (each file's call into the core), when each had its last file, fflate's
+  // part and the Blob's.
+  const started = performance.now();
+  const spent = { write: 0, helperWrite: 0, ownDone: 0, helperDone: 0, zip: 0, blob: 0 };
   const core = await corePromise;
   const ext = core.extension(type);
   const listed = pictures;
@@ -390,14 +451,16 @@ async function zip(type, request) {
     }
   };
   const share = helperShare(listed, names);
-  const givenBack = writeInHelper(type, listed, names, share, results, counted);
+  const givenBack = writeInHelper(type, listed, names, share, results, counted, spent, started);
   core.beginRun();
   const writeHere = async (i) => {
     const p = listed[i];
     if (!(await ensureLoaded(core, p.path))) {
       results[i] = { message: core.lastError() };
     } else {
+      const tw = performance.now();
       const written = core.write(p.path, p.entry, type, names[i]);
+      spent.write += performance.now() - tw;
       results[i] = written.ok ? { bytes: written.bytes } : { message: written.message };
       release(core, p.path);
     }
@@ -412,6 +475,7 @@ async function zip(type, request) {
     postMessage({ op: 'zip', request, stopped: true });
     return;
   }
+  spent.ownDone = performance.now() - started;
   const chunks = [];
   const failures = [];
   let finished;
@@ -441,7 +505,9 @@ async function zip(type, request) {
       entry.push(result.bytes, true);
     }
   };
+  let tz = performance.now();
   addReady();  // this worker's part, while the helper finishes its own
+  spent.zip += performance.now() - tz;
   for (const i of await givenBack) {
     if (stopped()) break;
     await writeHere(i);
@@ -450,16 +516,21 @@ async function zip(type, request) {
     postMessage({ op: 'zip', request, stopped: true });
     return;
   }
+  tz = performance.now();
   addReady();
   archive.end();
   await zipped;
+  spent.zip += performance.now() - tz;
+  tz = performance.now();
   const blob = new Blob(chunks, { type: 'application/zip' });
+  spent.blob = performance.now() - tz;
   const helped = share.size - (await givenBack).length;
-  postMessage({ op: 'zip', request, name: TYPES[type] + '.zip', blob, failures, helped });
+  postMessage({ op: 'zip', request, name: TYPES[type] + '.zip', blob, failures, helped, spent });
 }
 
 onmessage = (event) => {
   const m = event.data;
+  if (m.request) requests++;
   let work;
   if (m.op === 'open') work = open(m.open, m.total, m.palettes, m.zipType);
   else if (m.op === 'warm') warm(m.type);

@@ -1,7 +1,7 @@
 // The second worker of a "Download all": the page's worker hands it the later part of the
 // pictures, it writes them on the other core with its own copy of the core (the module compiled
 // once, by the page's worker) and sends each file back, in order, as {op: 'written', run, index,
-// bytes} or {op: 'written', run, index, message}. A picture whose file it cannot read (or was not
+// bytes, ms} or {op: 'written', run, index, message, ms} (ms: the core's time for it). A picture whose file it cannot read (or was not
 // given) comes back
 // as {op: 'written', run, index, unread: true}: the page's worker, which holds the files, writes
 // it itself.
@@ -14,7 +14,11 @@ import { QelvaCore, instantiatedFrom } from './core.js';
 
 const KEEP_BYTES = 64 * 1024 * 1024;
 
-let corePromise;
+// The core, once the 'start' message has given the module (messages before it wait for it).
+let started;
+const corePromise = new Promise((resolve) => {
+  started = resolve;
+});
 let keptOpen;  // the choice whose files are kept
 let kept = new Set();  // core paths held in the core for it
 let given = new Map();  // core path -> File, every file of it
@@ -46,17 +50,33 @@ async function keep(m) {
   }
 }
 
-// {op: 'warm', open, type, path, entry}: writes a picture of the kept files and throws the file
-// away, so that the writer's code is compiled before it is needed.
+// {op: 'warm', type}: runs the writer of the type once on a made-up picture, so that its code is
+// compiled to the browser's optimised tier before it is needed (for both workers: they share it).
 async function warm(m) {
-  const mine = latest;
-  await keeping.catch(() => {});
   const core = await corePromise;
-  if (m.open !== keptOpen || mine !== latest || !kept.has(m.path)) return;
-  core.write(m.path, m.entry, m.type);
+  core.warmUp(m.type);
 }
 
+// Lets messages waiting for this worker in first.
+function nextTask() {
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      channel.port1.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+}
+
+// A rehearsal ({rehearsal: true}) writes the kept files' pictures and throws them away, with
+// nothing sent back; it waits for the files being kept, and gives way to any newer message.
 async function write(m) {
+  if (m.rehearsal) {
+    const before = latest;
+    await keeping.catch(() => {});
+    if (before !== latest) return;
+  }
   const mine = ++latest;
   const core = await corePromise;
   if (m.open !== keptOpen) {
@@ -66,7 +86,8 @@ async function write(m) {
   }
   // Files not kept are asked for at once: reading is a round trip to the browser each.
   const reads = new Map();  // core path -> the file's bytes being read
-  for (const path of [...m.palettes, ...m.jobs.map((job) => job.path)]) {
+  const wanted = m.rehearsal ? [] : [...m.palettes, ...m.jobs.map((job) => job.path)];
+  for (const path of wanted) {
     if (kept.has(path) || reads.has(path) || !given.has(path)) continue;
     const reading = readBytes(given.get(path));
     reading.catch(() => {});  // a failure is answered when the file's turn comes
@@ -87,23 +108,31 @@ async function write(m) {
   core.beginRun();
   let loaded = null;
   for (const job of m.jobs) {
-    if (mine !== latest) return;
+    if (mine !== latest) break;
+    if (m.rehearsal) {
+      if (!kept.has(job.path)) continue;
+      core.write(job.path, job.entry, m.type, job.name);
+      await nextTask();
+      continue;
+    }
     if (job.path !== loaded) {
       // Besides the kept files, one file at a time is held: the jobs come file by file.
       if (loaded !== null && !kept.has(loaded)) core.dropFile(loaded);
       loaded = (await load(job.path)) ? job.path : null;
-      if (mine !== latest) return;
+      if (mine !== latest) break;
     }
     if (loaded === null) {
       postMessage({ op: 'written', run: m.run, index: job.index, unread: true });
       continue;
     }
+    const tw = performance.now();
     const written = core.write(job.path, job.entry, m.type, job.name);
+    const ms = performance.now() - tw;
     if (written.ok) {
       const { bytes } = written;
-      postMessage({ op: 'written', run: m.run, index: job.index, bytes }, [bytes.buffer]);
+      postMessage({ op: 'written', run: m.run, index: job.index, bytes, ms }, [bytes.buffer]);
     } else {
-      postMessage({ op: 'written', run: m.run, index: job.index, message: written.message });
+      postMessage({ op: 'written', run: m.run, index: job.index, message: written.message, ms });
     }
   }
   if (loaded !== null && !kept.has(loaded)) core.dropFile(loaded);
@@ -114,7 +143,7 @@ onmessage = (event) => {
   let work;
   if (m.op === 'start') {
     const failed = (error) => postMessage({ op: 'failed', message: String(error) });
-    corePromise = QelvaCore.create(createQelva, instantiatedFrom(m.module, failed));
+    started(QelvaCore.create(createQelva, instantiatedFrom(m.module, failed)));
   } else if (m.op === 'keep') work = keeping = keep(m);
   else if (m.op === 'write') work = write(m);
   else if (m.op === 'warm') work = warm(m);
