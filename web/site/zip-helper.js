@@ -70,7 +70,9 @@ function nextTask() {
 }
 
 // A rehearsal ({rehearsal: true}) writes the kept files' pictures and throws them away, with
-// nothing sent back; it waits for the files being kept, and gives way to any newer message.
+// nothing sent back; it waits for the files being kept, and lets newer messages in every
+// REHEARSAL_SLICE_MS, giving way to them.
+const REHEARSAL_SLICE_MS = 4;
 async function write(m) {
   if (m.rehearsal) {
     const before = latest;
@@ -107,12 +109,16 @@ async function write(m) {
   }
   core.beginRun();
   let loaded = null;
+  let slice = performance.now();
   for (const job of m.jobs) {
     if (mine !== latest) break;
     if (m.rehearsal) {
       if (!kept.has(job.path)) continue;
       core.write(job.path, job.entry, m.type, job.name);
-      await nextTask();
+      if (performance.now() - slice >= REHEARSAL_SLICE_MS) {
+        await nextTask();
+        slice = performance.now();
+      }
       continue;
     }
     if (job.path !== loaded) {

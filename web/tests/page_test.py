@@ -84,6 +84,10 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.page.failure_lines(), error_lines(os.path.join(WORK, 'samples.err')))
         # Every thumbnail has been drawn: none is blank.
         self.assertEqual(self.page.blank_thumbnails(), 0)
+        # The Download all rehearsed after listing shows nothing: no more lines, no progress.
+        time.sleep(0.5)
+        self.assertEqual(self.page.failure_lines(), error_lines(os.path.join(WORK, 'samples.err')))
+        self.assertTrue(self.page.js("return document.getElementById('zip-status').hidden"))
 
     def test_hostile_files_are_listed_with_their_messages_and_the_page_keeps_working(self):
         self.page.choose_folder(os.path.join(WORK, 'hostile'))
