@@ -1,10 +1,12 @@
 // The page's worker: holds the WebAssembly core and the chosen files, and does every piece of
 // decoding and writing, so that the page only draws and asks.
 //
-// Listing a choice: the page sends {op: 'open', open, total, palettes} (its number for the
-// choice, how many files, the "ending.bin" files among them) and then the files, in the
-// converter's order, in {op: 'more', open, files: [{file, path, fromFolder}]} batches; the worker
-// answers with 'items' batches and 'failed' lines in that order, then 'opened'. Later 'view',
+// Listing a choice: the page sends {op: 'open', open, total, palettes, zipType, aheadLimit} (its
+// number for the choice, how many files, the "ending.bin" files among them, the Download all
+// type chosen and how many pictures may be written ahead in it, null for no limit) and then the
+// files, in the converter's order, in {op: 'more', open, files: [{file, path, fromFolder}]}
+// batches; the worker answers with 'items' batches and 'failed' lines in that order, then
+// 'opened', and {op: 'ahead', open, type, count} once it has written ahead what it will. Later 'view',
 // 'save' and 'zip' requests name pictures by their index and are answered by 'picture', 'file',
 // 'progress' and 'zip' messages carrying the request's number. A "Download all" is shared with a
 // second worker (zip-helper.js), started with this one, on a machine of more than one core.
@@ -136,12 +138,16 @@ async function* arriving(total) {
   }
 }
 
-async function open(id, total, palettes, zipType) {
+async function open(id, total, palettes, zipType, limit) {
+  aheadLimit = limit === null || limit === undefined ? Infinity : limit;
+  aheadType = zipType;
+  listing = true;
   const mine = ++generation;
   openId = id;
   outgoing = [];
   if (incoming.wake) incoming.wake();  // an older listing waiting for files stops now
   incoming = { id, files: [], wake: null };
+  ahead = null;
   const core = await corePromise;
   core.clearFiles();
   files = new Map();
@@ -205,8 +211,9 @@ async function open(id, total, palettes, zipType) {
   if (mine !== generation) return;
   sendItems();
   postMessage({ op: 'opened', open: id, count: pictures.length });
+  listing = false;
   keepInHelper(id);
-  rehearse(zipType);
+  writeAhead(aheadType);
 }
 
 async function view(index, request) {
@@ -292,19 +299,29 @@ function keepInHelper(id) {
 }
 
 // The first "Download all" of a page is slow if the browser still runs its code in the first,
-// quick compile, or not compiled at all: the writers' code in the core, which the two workers
-// share, and each worker's own JavaScript of a run. So, while nobody waits:
+// quick compile, and any Download all waits for its files to be written. So, while nobody waits:
 // - a type's writer is run once on a made-up picture as soon as the type is chosen (at the start
-//   the page's default), in the helper (without one, here): a few milliseconds;
-// - once a folder is listed, a Download all in the chosen type is rehearsed on its first pictures
-//   (up to REHEARSAL_PIXELS), in both workers as a real one splits them, and the files and the
-//   ZIP are thrown away. It costs at most about the CPU time of a Download all of that many
-//   pixels, and lets the page's requests in every REHEARSAL_SLICE_MS: it stops there when the
-//   user has asked for anything (a view, a save, a Download all) or chosen other files.
-const REHEARSAL_PIXELS = 4 * 1024 * 1024;
-const REHEARSAL_SLICE_MS = 4;
+//   the page's default), in the helper (without one, here), whose compiled code this worker
+//   shares: a few milliseconds;
+// - once a folder is listed, and when the type changes, this worker writes its pictures ahead in
+//   the chosen type, from the first on, as a Download all writes them (its core takes their names
+//   as the run goes), up to AHEAD_PIXELS pictures' pixels and AHEAD_BYTES of files, and keeps the
+//   files. A Download all of that type then writes only the pictures after them, going on with
+//   the same run, and keeps its files for the next one. Writing ahead costs what writing those
+//   pictures in a Download all costs, and lets the page's requests in every AHEAD_SLICE_MS: it
+//   stops there, keeping what it wrote, when the user has asked for anything (a view, a save, a
+//   Download all), and starts again for a new choice or type.
+const AHEAD_PIXELS = 16 * 1024 * 1024;
+const AHEAD_BYTES = 64 * 1024 * 1024;
+const AHEAD_SLICE_MS = 4;
 const warmedTypes = new Set();
 let requests = 0;  // requests from the page so far
+// The files written ahead: {listed (the pictures they are of), type, results: the first pictures'
+// {bytes} or {message}, bytes (their files' bytes)}, or null.
+let ahead = null;
+let aheadLimit = Infinity;  // at most this many pictures are written ahead
+let aheadType = 2;  // the type the page has chosen for a Download all
+let listing = false;  // a choice is being listed: nothing is written ahead before it is done
 
 function warm(type) {
   if (!(type >= 0 && type < TYPES.length) || warmedTypes.has(type)) return;
@@ -326,49 +343,42 @@ function nextTask() {
   });
 }
 
-async function rehearse(type) {
+const zipNames = (listed, type, core) => listed.map((p) => p.zipBase + core.extension(type));
+
+async function writeAhead(type) {
   warm(type);
+  aheadType = type;
   const asked = requests;
   const listed = pictures;
-  const stopped = () => asked !== requests || listed !== pictures;
+  if (!(type >= 0 && type < TYPES.length) || listed.length === 0 || zipping || listing) return;
+  if (ahead && ahead.listed === listed && ahead.type === type) return;
+  const mine = { listed, type, results: [], bytes: 0 };
+  ahead = mine;
   await nextTask();
-  if (stopped() || !(type >= 0 && type < TYPES.length)) return;
+  const stopped = () => asked !== requests || listed !== pictures || ahead !== mine || zipping;
+  if (stopped()) return;
   const core = await corePromise;
-  const chosen = [];
-  for (let i = 0, pixels = 0; i < listed.length && pixels < REHEARSAL_PIXELS; i++) {
-    chosen.push(listed[i]);
-    pixels += listed[i].pixels;
-  }
-  const names = chosen.map((p) => `${p.zipBase}${core.extension(type)}`);
-  const share = helperShare(chosen, names);
-  if (share.size > 0) {
-    const jobs = [...share].map((index) => {
-      const p = chosen[index];
-      return { index, path: p.path, entry: p.entry, name: names[index] };
-    });
-    const palettes = chosenPalettes.map((c) => c.path);
-    helper.postMessage({ op: 'write', run: ++helperRun, open: openId, type, palettes, jobs, rehearsal: true });
-  }
+  const names = zipNames(listed, type, core);
   core.beginRun();
-  const archive = new Zip(() => {});
   let slice = performance.now();
-  for (let i = 0; i < chosen.length; i++) {
-    if (share.has(i)) continue;
-    const p = chosen[i];
-    if (!files.get(p.path).kept) continue;
-    const written = core.write(p.path, p.entry, type, names[i]);
-    if (written.ok) {
-      const entry = new ZipPassThrough(names[i]);
-      archive.add(entry);
-      entry.push(written.bytes, true);
+  // Done, or as far as it goes: the page is told (an interrupted one is not).
+  const finished = () => postMessage({ op: 'ahead', open: openId, type, count: mine.results.length });
+  for (let i = 0, pixels = 0; i < listed.length; i++) {
+    const p = listed[i];
+    if (!files.get(p.path).kept || pixels >= AHEAD_PIXELS || mine.bytes >= AHEAD_BYTES || i >= aheadLimit) {
+      return finished();
     }
-    if (performance.now() - slice >= REHEARSAL_SLICE_MS) {
+    const written = core.write(p.path, p.entry, type, names[i]);
+    mine.results.push(written.ok ? { bytes: written.bytes } : { message: written.message });
+    if (written.ok) mine.bytes += written.bytes.length;
+    pixels += p.pixels;
+    if (performance.now() - slice >= AHEAD_SLICE_MS) {
       await nextTask();
       if (stopped()) return;
       slice = performance.now();
     }
   }
-  archive.end();
+  finished();
 }
 
 // Each picture counts as its pixels and this much more, for what a file costs whatever its size.
@@ -378,15 +388,16 @@ const PICTURE_COST = 4096;
 // meanwhile: a little less than half, as measured on a two-core machine.
 const HELPER_PART = 0.42;
 
-// The pictures the helper writes: the later ones, HELPER_PART of the work. A picture whose name an
-// earlier picture of this worker's part has stays here: each worker's core refuses only the
+// The pictures the helper writes: the later ones from `from` on (those before are written
+// already), HELPER_PART of their work. A picture whose name an earlier picture of this worker's
+// part (or one written already) has stays here: each worker's core refuses only the
 // names it wrote itself, and the second of two pictures of one name must be refused.
-function helperShare(listed, names) {
+function helperShare(listed, names, from) {
   const share = new Set();
-  if (!helper || listed.length < 2) return share;
+  if (!helper || listed.length - from < 2) return share;
   const cost = (p) => p.pixels + PICTURE_COST;
-  const total = listed.reduce((sum, p) => sum + cost(p), 0);
-  let split = 0;
+  const total = listed.slice(from).reduce((sum, p) => sum + cost(p), 0);
+  let split = from;
   for (let sum = 0; split < listed.length && sum < total * (1 - HELPER_PART); split++) {
     sum += cost(listed[split]);
   }
@@ -433,20 +444,41 @@ function writeInHelper(type, listed, names, share, results, counted, spent, star
 }
 
 // Every picture in one type, as one ZIP of stored files (the picture files are compressed
-// already), each named as qelvaconv -r -o names it, in the order of the list. The helper writes
-// the later part meanwhile.
+// already), each named as qelvaconv -r -o names it, in the order of the list. The pictures
+// written ahead in the type are not written again: the run goes on after them, the helper
+// writing the later part of the rest meanwhile. The files are kept for the next one.
+let zipping = 0;  // Download all runs in progress: nothing is written ahead meanwhile
+
 async function zip(type, request) {
+  zipping++;
+  try {
+    await zipRun(type, request);
+  } finally {
+    zipping--;
+  }
+}
+
+async function zipRun(type, request) {
   // Where the time goes, in milliseconds, for anyone measuring the page: this worker's and the
   // helper's writing (each file's call into the core), when each had its last file, fflate's
-  // part and the Blob's.
+  // part and the Blob's; and how many files had been written ahead.
   const started = performance.now();
-  const spent = { write: 0, helperWrite: 0, ownDone: 0, helperDone: 0, zip: 0, blob: 0 };
+  const spent = { ahead: 0, write: 0, helperWrite: 0, ownDone: 0, helperDone: 0, zip: 0, blob: 0 };
   const core = await corePromise;
-  const ext = core.extension(type);
   const listed = pictures;
-  const names = listed.map((p) => p.zipBase + ext);
+  const names = zipNames(listed, type, core);
   const results = new Array(listed.length);  // {bytes} or {message}
-  let done = 0;
+  let from = 0;  // the first picture not written yet
+  if (ahead && ahead.listed === listed && ahead.type === type) {
+    from = ahead.results.length;
+    for (let i = 0; i < from; i++) results[i] = ahead.results[i];
+  }
+  if (from === 0) {
+    ahead = null;
+    core.beginRun();
+  }
+  spent.ahead = from;
+  let done = from;
   let lastPost = 0;
   let whileWaiting = null;  // puts the helper's files into the ZIP as they come
   const counted = () => {
@@ -457,9 +489,8 @@ async function zip(type, request) {
       postMessage({ op: 'progress', request, done, total: listed.length });
     }
   };
-  const share = helperShare(listed, names);
+  const share = helperShare(listed, names, from);
   const givenBack = writeInHelper(type, listed, names, share, results, counted, spent, started);
-  core.beginRun();
   const writeHere = async (i) => {
     const p = listed[i];
     if (!(await ensureLoaded(core, p.path))) {
@@ -475,7 +506,7 @@ async function zip(type, request) {
   };
   // A new choice while the ZIP is made ends it: its files are gone from memory.
   const stopped = () => listed !== pictures;
-  for (let i = 0; i < listed.length && !stopped(); i++) {
+  for (let i = from; i < listed.length && !stopped(); i++) {
     if (!share.has(i)) await writeHere(i);
   }
   if (stopped()) {
@@ -501,7 +532,6 @@ async function zip(type, request) {
   const addReady = () => {
     for (; next < listed.length && results[next]; next++) {
       const result = results[next];
-      results[next] = null;
       if (!result.bytes) {
         failures.push({ label: listed[next].label, message: result.message });
         continue;
@@ -542,6 +572,9 @@ async function zip(type, request) {
   const blob = new Blob([whole], { type: 'application/zip' });
   spent.blob = performance.now() - tz;
   const helped = share.size - back.length;
+  // Kept for the next Download all of the type, within the bounds of the files written ahead.
+  const bytes = results.reduce((sum, r) => sum + (r.bytes ? r.bytes.length : 0), 0);
+  ahead = bytes <= AHEAD_BYTES ? { listed, type, results, bytes } : null;
   postMessage({ op: 'zip', request, name: TYPES[type] + '.zip', blob, failures, helped, spent });
 }
 
@@ -549,8 +582,8 @@ onmessage = (event) => {
   const m = event.data;
   if (m.request) requests++;
   let work;
-  if (m.op === 'open') work = open(m.open, m.total, m.palettes, m.zipType);
-  else if (m.op === 'warm') warm(m.type);
+  if (m.op === 'open') work = open(m.open, m.total, m.palettes, m.zipType, m.aheadLimit);
+  else if (m.op === 'warm') writeAhead(m.type);
   else if (m.op === 'more') receive(m.open, m.files);
   else if (m.op === 'view') work = view(m.index, m.request);
   else if (m.op === 'save') work = save(m.index, m.type, m.request);

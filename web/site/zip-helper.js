@@ -23,7 +23,6 @@ let keptOpen;  // the choice whose files are kept
 let kept = new Set();  // core paths held in the core for it
 let given = new Map();  // core path -> File, every file of it
 let latest = 0;  // the newest message's number; an older piece of work stops
-let keeping = Promise.resolve();  // the files of the newest 'keep' being read
 
 const readBytes = async (file) => new Uint8Array(await file.arrayBuffer());
 
@@ -57,28 +56,7 @@ async function warm(m) {
   core.warmUp(m.type);
 }
 
-// Lets messages waiting for this worker in first.
-function nextTask() {
-  return new Promise((resolve) => {
-    const channel = new MessageChannel();
-    channel.port1.onmessage = () => {
-      channel.port1.close();
-      resolve();
-    };
-    channel.port2.postMessage(null);
-  });
-}
-
-// A rehearsal ({rehearsal: true}) writes the kept files' pictures and throws them away, with
-// nothing sent back; it waits for the files being kept, and lets newer messages in every
-// REHEARSAL_SLICE_MS, giving way to them.
-const REHEARSAL_SLICE_MS = 4;
 async function write(m) {
-  if (m.rehearsal) {
-    const before = latest;
-    await keeping.catch(() => {});
-    if (before !== latest) return;
-  }
   const mine = ++latest;
   const core = await corePromise;
   if (m.open !== keptOpen) {
@@ -88,8 +66,7 @@ async function write(m) {
   }
   // Files not kept are asked for at once: reading is a round trip to the browser each.
   const reads = new Map();  // core path -> the file's bytes being read
-  const wanted = m.rehearsal ? [] : [...m.palettes, ...m.jobs.map((job) => job.path)];
-  for (const path of wanted) {
+  for (const path of [...m.palettes, ...m.jobs.map((job) => job.path)]) {
     if (kept.has(path) || reads.has(path) || !given.has(path)) continue;
     const reading = readBytes(given.get(path));
     reading.catch(() => {});  // a failure is answered when the file's turn comes
@@ -109,18 +86,8 @@ async function write(m) {
   }
   core.beginRun();
   let loaded = null;
-  let slice = performance.now();
   for (const job of m.jobs) {
     if (mine !== latest) break;
-    if (m.rehearsal) {
-      if (!kept.has(job.path)) continue;
-      core.write(job.path, job.entry, m.type, job.name);
-      if (performance.now() - slice >= REHEARSAL_SLICE_MS) {
-        await nextTask();
-        slice = performance.now();
-      }
-      continue;
-    }
     if (job.path !== loaded) {
       // Besides the kept files, one file at a time is held: the jobs come file by file.
       if (loaded !== null && !kept.has(loaded)) core.dropFile(loaded);
@@ -150,7 +117,7 @@ onmessage = (event) => {
   if (m.op === 'start') {
     const failed = (error) => postMessage({ op: 'failed', message: String(error) });
     started(QelvaCore.create(createQelva, instantiatedFrom(m.module, failed)));
-  } else if (m.op === 'keep') work = keeping = keep(m);
+  } else if (m.op === 'keep') work = keep(m);
   else if (m.op === 'write') work = write(m);
   else if (m.op === 'warm') work = warm(m);
   if (work) work.catch((error) => postMessage({ op: 'failed', message: String(error) }));
