@@ -84,7 +84,8 @@ def spent_line(first, second):
         return None
     m = {k: (statistics.median(s[k] for s in first), statistics.median(s[k] for s in second)) for k in first[0]}
     fmt = lambda k: f'{m[k][0]:.0f} / {m[k][1]:.0f} ms'  # noqa: E731
-    return (f"this worker writing {fmt('write')} (done at {fmt('ownDone')}), the helper writing "
+    ahead = f"pictures written before the click {m['ahead'][0]:.0f} / {m['ahead'][1]:.0f}, " if 'ahead' in m else ''
+    return (f"{ahead}this worker writing {fmt('write')} (done at {fmt('ownDone')}), the helper writing "
             f"{fmt('helperWrite')} (its last file in at {fmt('helperDone')}), fflate {fmt('zip')}, "
             f"the Blob {fmt('blob')}")
 

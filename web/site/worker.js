@@ -343,6 +343,23 @@ function nextTask() {
   });
 }
 
+// Puts the first files written ahead (up to ZIP_WARM_BYTES) into a ZIP that is thrown away, so
+// that fflate's code is optimised before a Download all: a few milliseconds.
+const ZIP_WARM_BYTES = 1024 * 1024;
+
+function warmZip(results) {
+  const archive = new Zip(() => {});
+  for (let i = 0, bytes = 0; i < results.length && bytes < ZIP_WARM_BYTES; i++) {
+    if (!results[i].bytes) continue;
+    const entry = new ZipPassThrough(`${i}`);
+    entry.mtime = new Date(1980, 0, 1);
+    archive.add(entry);
+    entry.push(results[i].bytes, true);
+    bytes += results[i].bytes.length;
+  }
+  archive.end();
+}
+
 const zipNames = (listed, type, core) => listed.map((p) => p.zipBase + core.extension(type));
 
 async function writeAhead(type) {
@@ -361,8 +378,12 @@ async function writeAhead(type) {
   const names = zipNames(listed, type, core);
   core.beginRun();
   let slice = performance.now();
-  // Done, or as far as it goes: the page is told (an interrupted one is not).
-  const finished = () => postMessage({ op: 'ahead', open: openId, type, count: mine.results.length });
+  // Done, or as far as it goes: fflate's code is made ready too, and the page is told (an
+  // interrupted one is not).
+  const finished = () => {
+    warmZip(mine.results);
+    postMessage({ op: 'ahead', open: openId, type, count: mine.results.length });
+  };
   for (let i = 0, pixels = 0; i < listed.length; i++) {
     const p = listed[i];
     if (!files.get(p.path).kept || pixels >= AHEAD_PIXELS || mine.bytes >= AHEAD_BYTES || i >= aheadLimit) {
