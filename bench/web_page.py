@@ -14,8 +14,11 @@ usage: bench/web_page.py NATIVE_BUILD_DIR SITE_DIR WORK_DIR [--runs N]
             process's (getrusage; both less dependent on what else the machine runs); each the first
             Download all on a fresh page and a second one on the same page; where the page's time
             went in each (the measure's detail: each worker's writing, when each had its last file,
-            fflate, the Blob); and the first Download all of the browser profile's first page on
-            its own (later pages may take the module's compiled code from the browser's cache)
+            fflate, the Blob); the first Download all of the browser profile's first page on its
+            own (later pages may take the module's compiled code from the browser's cache); how
+            many pictures the page had written ahead before the click, and the worker's time for
+            it; and the first Download all of a fresh page told to write nothing ahead (?ahead=0),
+            as a click right after listing finds it
   transfer  every file the page loads (all of the site but the licence texts), each compressed
             with gzip -9, summed
   5000      a flat folder of 5000 pictures (copies of three samples under game names): time to
@@ -61,9 +64,9 @@ def measure(page, name):
     return page.js(f"const e = performance.getEntriesByName('{name}'); return e.length ? e[e.length - 1].duration : null")
 
 
-def open_folder(browser, folder, timeout=600):
+def open_folder(browser, folder, timeout=600, query=''):
     """Opens the folder in a fresh page: (User Timing ms, outside ms, longest task ms, count)."""
-    page = browser.open_page()
+    page = browser.open_page(query)
     page.js(LONG_TASKS)
     start = time.perf_counter()
     page.choose_folder(folder)
@@ -195,7 +198,7 @@ def main():
     try:
         opens, outsides, zips, natives, zip_cpu, native_cpu = [], [], [], [], [], []
         agains, again_cpu = [], []
-        first_spent, again_spent = [], []
+        first_spent, again_spent, aheads, unaheads = [], [], [], []
         for _ in range(args.runs):
             inside, outside, _, count, page = open_folder(browser, samples)
             opens.append(inside)
@@ -206,12 +209,19 @@ def main():
             zip_cpu.append(browser_cpu_ms(browser) - cpu_before)
             zips.append(measure(page, 'qelva-zip'))
             first_spent.append(zip_spent(page))
+            aheads.append(page.js("const e = performance.getEntriesByName('qelva-ahead'); "
+                                  "return e.length ? e[e.length - 1].detail : null"))
             # Once more on the same page: the module's code is compiled and optimised by now.
             cpu_before = browser_cpu_ms(browser)
             page.download_all(2)
             again_cpu.append(browser_cpu_ms(browser) - cpu_before)
             agains.append(measure(page, 'qelva-zip'))
             again_spent.append(zip_spent(page))
+            # A fresh page again, told to write nothing ahead: what a click right after listing
+            # costs when the page has not had the moment to write ahead.
+            page = open_folder(browser, samples, query='?ahead=0')[-1]
+            page.download_all(2)
+            unaheads.append(measure(page, 'qelva-zip'))
             wall, cpu = native_gif_ms(qelvaconv, samples, os.path.join(work, 'native-gif'))
             natives.append(wall)
             native_cpu.append(cpu)
@@ -225,6 +235,15 @@ def main():
         print(f'zip-gif   the second Download all on the same page {again_ms:.0f} ms, ratio {again_ms / native_ms:.2f}')
         print(f'zip-gif   the first Download all of the browser profile\'s first page {zips[0]:.0f} ms, '
               f'ratio {zips[0] / natives[0]:.2f} (native in that turn {natives[0]:.0f} ms)')
+        unahead_ms = statistics.median(unaheads)
+        print(f'zip-gif   the first Download all with nothing written ahead (?ahead=0) {unahead_ms:.0f} ms, '
+              f'ratio {unahead_ms / native_ms:.2f}')
+        done = [a for a in aheads if a]
+        if done:
+            print(f'zip-gif   written ahead before the first Download all on {len(done)} of {len(aheads)} pages: '
+                  f'{statistics.median(a["count"] for a in done):.0f} pictures, the worker busy '
+                  f'{statistics.median(a["busy"] for a in done):.0f} ms over '
+                  f'{statistics.median(a["ms"] for a in done):.0f} ms (medians)')
         line = spent_line(first_spent, again_spent)
         if line:
             print(f'zip-gif   inside the page, first / second (medians): {line}')

@@ -329,7 +329,7 @@ worker.onmessage = (event) => {
   else if (m.op === 'failed') addFailure(m.label, m.message);
   else if (m.op === 'ahead') {
     // The files written ahead are ready, for anyone measuring or testing the page.
-    performance.mark('qelva-ahead', { detail: { type: m.type, count: m.count } });
+    performance.mark('qelva-ahead', { detail: { type: m.type, count: m.count, busy: m.busy, ms: m.ms } });
   }
   else if (m.op === 'progress') {
     $('zip-progress').value = m.done / Math.max(1, m.total);

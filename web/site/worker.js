@@ -6,7 +6,8 @@
 // type chosen and how many pictures may be written ahead in it, null for no limit) and then the
 // files, in the converter's order, in {op: 'more', open, files: [{file, path, fromFolder}]}
 // batches; the worker answers with 'items' batches and 'failed' lines in that order, then
-// 'opened', and {op: 'ahead', open, type, count} once it has written ahead what it will. Later 'view',
+// 'opened', and {op: 'ahead', open, type, count, busy, ms} once it has written ahead what it
+// will (count pictures, busy for busy ms over ms from its start). Later 'view',
 // 'save' and 'zip' requests name pictures by their index and are answered by 'picture', 'file',
 // 'progress' and 'zip' messages carrying the request's number. A "Download all" is shared with a
 // second worker (zip-helper.js), started with this one, on a machine of more than one core.
@@ -380,16 +381,24 @@ async function writeAhead(type) {
   let slice = performance.now();
   // Done, or as far as it goes: fflate's code is made ready too, and the page is told (an
   // interrupted one is not).
+  // What it cost, in milliseconds: the time this worker was busy with it, and from its start.
+  const began = performance.now();
+  let busy = 0;
   const finished = () => {
+    const t = performance.now();
     warmZip(mine.results);
-    postMessage({ op: 'ahead', open: openId, type, count: mine.results.length });
+    busy += performance.now() - t;
+    const ms = performance.now() - began;
+    postMessage({ op: 'ahead', open: openId, type, count: mine.results.length, busy, ms });
   };
   for (let i = 0, pixels = 0; i < listed.length; i++) {
     const p = listed[i];
     if (!files.get(p.path).kept || pixels >= AHEAD_PIXELS || mine.bytes >= AHEAD_BYTES || i >= aheadLimit) {
       return finished();
     }
+    const t = performance.now();
     const written = core.write(p.path, p.entry, type, names[i]);
+    busy += performance.now() - t;
     mine.results.push(written.ok ? { bytes: written.bytes } : { message: written.message });
     if (written.ok) mine.bytes += written.bytes.length;
     pixels += p.pixels;
