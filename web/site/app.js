@@ -376,7 +376,7 @@ document.addEventListener('drop', async (e) => {
 });
 $('download-all').addEventListener('click', downloadAll);
 $('download-type').addEventListener('change', (e) => {
-  worker.postMessage({ op: 'warm', type: Number(e.target.value) });
+  worker.postMessage({ op: 'type', type: Number(e.target.value) });
 });
 $('save').addEventListener('click', saveShown);
 $('copy').addEventListener('click', copyShown);
@@ -410,5 +410,3 @@ fillTypeList($('download-type'));
 fillTypeList($('save-type'));
 $('download-type').value = '2';
 applyTexts();
-// The chosen type's writer is warmed up while the page waits for a folder.
-worker.postMessage({ op: 'warm', type: Number($('download-type').value) });

@@ -105,12 +105,6 @@ export class QelvaCore {
     return { ok: true, bytes: bytes.slice() };
   }
 
-  // Runs the writer of type once on a made-up picture and throws the file away, so that its code
-  // is optimised before the first real picture; true when it wrote.
-  warmUp(type) {
-    return !!this.m._qv_warm_up(type);
-  }
-
   extension(type) {
     return this.m.UTF8ToString(this.m._qv_extension(type));
   }

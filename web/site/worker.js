@@ -7,10 +7,11 @@
 // files, in the converter's order, in {op: 'more', open, files: [{file, path, fromFolder}]}
 // batches; the worker answers with 'items' batches and 'failed' lines in that order, then
 // 'opened', and {op: 'ahead', open, type, count, busy, ms} once it has written ahead what it
-// will (count pictures, busy for busy ms over ms from its start). Later 'view',
-// 'save' and 'zip' requests name pictures by their index and are answered by 'picture', 'file',
-// 'progress' and 'zip' messages carrying the request's number. A "Download all" is shared with a
-// second worker (zip-helper.js), started with this one, on a machine of more than one core.
+// will (count pictures, busy for busy ms over ms from its start); {op: 'type', type} says that
+// the Download all type has changed. Later 'view', 'save' and 'zip' requests name pictures by
+// their index and are answered by 'picture', 'file', 'progress' and 'zip' messages carrying the
+// request's number. A "Download all" is shared with a second worker (zip-helper.js), started
+// with this one, on a machine of more than one core.
 import createQelva from './qelva.js';
 import { QelvaCore, TYPES, instantiatedFrom, rgbaOf, thumbnailOf } from './core.js';
 import { Zip, ZipPassThrough } from './fflate.js';
@@ -299,23 +300,19 @@ function keepInHelper(id) {
   helper.postMessage({ op: 'keep', open: id, files: given });
 }
 
-// The first "Download all" of a page is slow if the browser still runs its code in the first,
-// quick compile, and any Download all waits for its files to be written. So, while nobody waits:
-// - a type's writer is run once on a made-up picture as soon as the type is chosen (at the start
-//   the page's default), in the helper (without one, here), whose compiled code this worker
-//   shares: a few milliseconds;
-// - once a folder is listed, and when the type changes, this worker writes its pictures ahead in
-//   the chosen type, from the first on, as a Download all writes them (its core takes their names
-//   as the run goes), up to AHEAD_PIXELS pictures' pixels and AHEAD_BYTES of files, and keeps the
-//   files. A Download all of that type then writes only the pictures after them, going on with
-//   the same run, and keeps its files for the next one. Writing ahead costs what writing those
-//   pictures in a Download all costs, and lets the page's requests in every AHEAD_SLICE_MS: it
-//   stops there, keeping what it wrote, when the user has asked for anything (a view, a save, a
-//   Download all), and starts again for a new choice or type.
+// A "Download all" waits for its files to be written, and the first of a page also for the
+// browser to optimise the code that writes them. So, while nobody waits (once a folder is listed,
+// and when the type changes), this worker writes its pictures ahead in the chosen type, from the
+// first on, as a Download all writes them (its core takes their names as the run goes), up to
+// AHEAD_PIXELS pictures' pixels and AHEAD_BYTES of files, and keeps the files. A Download all of
+// that type then writes only the pictures after them, going on with the same run, and keeps its
+// files for the next one. Writing ahead costs what writing those pictures in a Download all
+// costs, and lets the page's requests in every AHEAD_SLICE_MS: it stops there, keeping what it
+// wrote, when the user has asked for anything (a view, a save, a Download all), and starts again
+// for a new choice or type.
 const AHEAD_PIXELS = 16 * 1024 * 1024;
 const AHEAD_BYTES = 64 * 1024 * 1024;
 const AHEAD_SLICE_MS = 4;
-const warmedTypes = new Set();
 let requests = 0;  // requests from the page so far
 // The files written ahead: {listed (the pictures they are of), type, results: the first pictures'
 // {bytes} or {message}, bytes (their files' bytes)}, or null.
@@ -323,13 +320,6 @@ let ahead = null;
 let aheadLimit = Infinity;  // at most this many pictures are written ahead
 let aheadType = 2;  // the type the page has chosen for a Download all
 let listing = false;  // a choice is being listed: nothing is written ahead before it is done
-
-function warm(type) {
-  if (!(type >= 0 && type < TYPES.length) || warmedTypes.has(type)) return;
-  warmedTypes.add(type);
-  if (helper) helper.postMessage({ op: 'warm', type });
-  else corePromise.then((core) => core.warmUp(type), () => {});
-}
 
 // Lets messages waiting for this worker in first (a MessageChannel's task, which the browser
 // does not hold back as it may a chain of timeouts).
@@ -364,7 +354,6 @@ function warmZip(results) {
 const zipNames = (listed, type, core) => listed.map((p) => p.zipBase + core.extension(type));
 
 async function writeAhead(type) {
-  warm(type);
   aheadType = type;
   const asked = requests;
   const listed = pictures;
@@ -613,7 +602,7 @@ onmessage = (event) => {
   if (m.request) requests++;
   let work;
   if (m.op === 'open') work = open(m.open, m.total, m.palettes, m.zipType, m.aheadLimit);
-  else if (m.op === 'warm') writeAhead(m.type);
+  else if (m.op === 'type') writeAhead(m.type);
   else if (m.op === 'more') receive(m.open, m.files);
   else if (m.op === 'view') work = view(m.index, m.request);
   else if (m.op === 'save') work = save(m.index, m.type, m.request);

@@ -49,13 +49,6 @@ async function keep(m) {
   }
 }
 
-// {op: 'warm', type}: runs the writer of the type once on a made-up picture, so that its code is
-// compiled to the browser's optimised tier before it is needed (for both workers: they share it).
-async function warm(m) {
-  const core = await corePromise;
-  core.warmUp(m.type);
-}
-
 async function write(m) {
   const mine = ++latest;
   const core = await corePromise;
@@ -119,6 +112,5 @@ onmessage = (event) => {
     started(QelvaCore.create(createQelva, instantiatedFrom(m.module, failed)));
   } else if (m.op === 'keep') work = keep(m);
   else if (m.op === 'write') work = write(m);
-  else if (m.op === 'warm') work = warm(m);
   if (work) work.catch((error) => postMessage({ op: 'failed', message: String(error) }));
 };

@@ -300,45 +300,6 @@ EMSCRIPTEN_KEEPALIVE void qv_write(const char* path, int32_t entry, int type, co
   }
 }
 
-// Runs the writer of the type once on a made-up 320 x 224 picture and throws the file away, so
-// that the browser has compiled the writer's code to its optimised tier before the first real
-// picture is written (the user's files are not needed for it). The pixels hold runs and changes
-// of colour, so that the encoders go through all their paths (a GIF's codes grow to 12 bits and
-// its dictionary starts again). Takes no output name and leaves the reply empty; returns false
-// for a type out of range or a writer that fails (nothing is kept either way).
-EMSCRIPTEN_KEEPALIVE bool qv_warm_up(int type) {
-  Session& session = TheSession();
-  session.reply.clear();
-  if (type < 0 || type >= qelva::kPictureFileTypeCount) return false;
-  constexpr int32_t kWidth = 320, kHeight = 224;
-  try {
-    qelva::DibImage image;
-    image.info.assign(qelva::kDecoderInfoSize, 0);
-    image.info[qelva::dib_field::kSize] = qelva::kDibHeaderSize;
-    image.SetWidth(kWidth);
-    image.SetHeight(kHeight);
-    image.info[qelva::dib_field::kPlanes] = 1;
-    image.SetBitCount(8);
-    for (int i = 0; i < 256; ++i) image.info[qelva::kDibHeaderSize + 4 * i] = static_cast<uint8_t>(i);
-    image.bits.resize(static_cast<size_t>(kWidth) * kHeight);
-    uint32_t noise = 1;
-    for (int32_t y = 0; y < kHeight; ++y) {
-      for (int32_t x = 0; x < kWidth; ++x) {
-        noise = noise * 1103515245u + 12345u;
-        // Bands of flat colour in the top half, noise below.
-        const uint32_t pixel = y < kHeight / 2 ? (x / 16 + y / 8) : (noise >> 16);
-        image.bits[static_cast<size_t>(y) * kWidth + x] = static_cast<uint8_t>(pixel);
-      }
-    }
-    std::vector<uint8_t> bytes;
-    const bool written = WrittenFile(static_cast<qelva::PictureFileType>(type), image, bytes);
-    return written && !bytes.empty();
-  } catch (const std::exception&) {
-    std::remove(kWrittenFile);
-    return false;
-  }
-}
-
 // The out-of-memory message, for the page to show when not even the room for a file was had.
 EMSCRIPTEN_KEEPALIVE const char* qv_out_of_memory_text() {
   static const std::string text = qelva::OutOfMemoryError().what();

@@ -48,9 +48,6 @@ test('every sample picture, written in every type, is the converter\'s file unde
       if (!decoded.ok && !decoded.message) continue;  // passed over, as ending.bin
       for (let type = 0; type < TYPES.length; type++) {
         const expectedFile = path.join(work, 'expected', TYPES[type], unit.out + core.extension(type));
-        // A warm-up's made-up picture of another type now and then between the real ones: the
-        // writers keep their tables from one picture to the next, and nothing of it may show.
-        if (compared % 7 === 0) assert.ok(core.warmUp((type + compared) % TYPES.length));
         const written = core.write(`/in/samples/${name}`, unit.entry, type);
         assert.ok(written.ok, `${name}[${unit.entry}]: ${written.message}`);
         assert.deepEqual(Buffer.from(written.bytes), fs.readFileSync(expectedFile), expectedFile);
@@ -128,10 +125,6 @@ test('refusals and a run\'s taken output names leave the core working', () => {
   assert.equal(core.write('/in/s/Kabe01.bin', -1, 8).ok, false);
   core.beginRun();
   assert.equal(core.write('/in/s/Kabe01.bin', -1, 2, 'Kabe01.gif').ok, true);
-  // A warm-up takes no name and does not end the run; a type out of range warms nothing.
-  assert.equal(core.warmUp(2), true);
-  assert.equal(core.warmUp(8), false);
-  assert.equal(core.warmUp(-1), false);
   assert.deepEqual(core.write('/in/s/Kabe01.bin', -1, 2, 'Kabe01.gif'),
     { ok: false, message: '出力ﾌｧｲﾙ Kabe01.gif はこの変換で既に書き出されています' });
   core.beginRun();
