@@ -368,11 +368,11 @@ async function writeAhead(type) {
   const names = zipNames(listed, type, core);
   core.beginRun();
   let slice = performance.now();
-  // Done, or as far as it goes: fflate's code is made ready too, and the page is told (an
-  // interrupted one is not).
   // What it cost, in milliseconds: the time this worker was busy with it, and from its start.
   const began = performance.now();
   let busy = 0;
+  // Done, or as far as it goes: fflate's code is made ready too, and the page is told (an
+  // interrupted one is not).
   const finished = () => {
     const t = performance.now();
     warmZip(mine.results);
