@@ -12,7 +12,13 @@ usage: bench/web_page.py NATIVE_BUILD_DIR SITE_DIR WORK_DIR [--runs N]
             `qelvaconv -j 1 -q -t gif -o OUT FOLDER` run as a process, wall time; and the CPU time
             of all of Chromium's threads over the click (/proc schedstat) against the qelvaconv
             process's (getrusage; both less dependent on what else the machine runs); each the first
-            Download all on a fresh page and a second one on the same page
+            Download all on a fresh page and a second one on the same page; where the page's time
+            went in each (the measure's detail: each worker's writing, when each had its last file,
+            fflate, the Blob); the first Download all of the browser profile's first page on its
+            own (later pages may take the module's compiled code from the browser's cache); how
+            many pictures the page had written ahead before the click, and the worker's time for
+            it; and the first Download all of a fresh page told to write nothing ahead (?ahead=0),
+            as a click right after listing finds it
   transfer  every file the page loads (all of the site but the licence texts), each compressed
             with gzip -9, summed
   5000      a flat folder of 5000 pictures (copies of three samples under game names): time to
@@ -58,9 +64,9 @@ def measure(page, name):
     return page.js(f"const e = performance.getEntriesByName('{name}'); return e.length ? e[e.length - 1].duration : null")
 
 
-def open_folder(browser, folder, timeout=600):
+def open_folder(browser, folder, timeout=600, query=''):
     """Opens the folder in a fresh page: (User Timing ms, outside ms, longest task ms, count)."""
-    page = browser.open_page()
+    page = browser.open_page(query)
     page.js(LONG_TASKS)
     start = time.perf_counter()
     page.choose_folder(folder)
@@ -68,6 +74,23 @@ def open_folder(browser, folder, timeout=600):
     outside = (time.perf_counter() - start) * 1000
     first, after = page.js(LONGEST_TASK)
     return measure(page, 'qelva-open'), outside, (first, measure(page, 'qelva-open-handler'), after), count, page
+
+
+def zip_spent(page):
+    """Where the last Download all's time went, as the page tells in the measure's detail."""
+    return page.js("const e = performance.getEntriesByName('qelva-zip'); return e[e.length - 1].detail.spent || null")
+
+
+def spent_line(first, second):
+    """The medians of the phases of the first and the second Download all, or None."""
+    if not first or not second or None in first or None in second:
+        return None
+    m = {k: (statistics.median(s[k] for s in first), statistics.median(s[k] for s in second)) for k in first[0]}
+    fmt = lambda k: f'{m[k][0]:.0f} / {m[k][1]:.0f} ms'  # noqa: E731
+    ahead = f"pictures written before the click {m['ahead'][0]:.0f} / {m['ahead'][1]:.0f}, " if 'ahead' in m else ''
+    return (f"{ahead}this worker writing {fmt('write')} (done at {fmt('ownDone')}), the helper writing "
+            f"{fmt('helperWrite')} (its last file in at {fmt('helperDone')}), fflate {fmt('zip')}, "
+            f"the Blob {fmt('blob')}")
 
 
 def native_gif_ms(qelvaconv, folder, out):
@@ -175,6 +198,7 @@ def main():
     try:
         opens, outsides, zips, natives, zip_cpu, native_cpu = [], [], [], [], [], []
         agains, again_cpu = [], []
+        first_spent, again_spent, aheads, unaheads = [], [], [], []
         for _ in range(args.runs):
             inside, outside, _, count, page = open_folder(browser, samples)
             opens.append(inside)
@@ -184,11 +208,20 @@ def main():
             page.download_all(2)
             zip_cpu.append(browser_cpu_ms(browser) - cpu_before)
             zips.append(measure(page, 'qelva-zip'))
+            first_spent.append(zip_spent(page))
+            aheads.append(page.js("const e = performance.getEntriesByName('qelva-ahead'); "
+                                  "return e.length ? e[e.length - 1].detail : null"))
             # Once more on the same page: the module's code is compiled and optimised by now.
             cpu_before = browser_cpu_ms(browser)
             page.download_all(2)
             again_cpu.append(browser_cpu_ms(browser) - cpu_before)
             agains.append(measure(page, 'qelva-zip'))
+            again_spent.append(zip_spent(page))
+            # A fresh page again, told to write nothing ahead: what a click right after listing
+            # costs when the page has not had the moment to write ahead.
+            page = open_folder(browser, samples, query='?ahead=0')[-1]
+            page.download_all(2)
+            unaheads.append(measure(page, 'qelva-zip'))
             wall, cpu = native_gif_ms(qelvaconv, samples, os.path.join(work, 'native-gif'))
             natives.append(wall)
             native_cpu.append(cpu)
@@ -200,6 +233,20 @@ def main():
               f'ratio {zip_ms / native_ms:.2f}')
         again_ms = statistics.median(agains)
         print(f'zip-gif   the second Download all on the same page {again_ms:.0f} ms, ratio {again_ms / native_ms:.2f}')
+        print(f'zip-gif   the first Download all of the browser profile\'s first page {zips[0]:.0f} ms, '
+              f'ratio {zips[0] / natives[0]:.2f} (native in that turn {natives[0]:.0f} ms)')
+        unahead_ms = statistics.median(unaheads)
+        print(f'zip-gif   the first Download all with nothing written ahead (?ahead=0) {unahead_ms:.0f} ms, '
+              f'ratio {unahead_ms / native_ms:.2f}')
+        done = [a for a in aheads if a]
+        if done:
+            print(f'zip-gif   written ahead before the first Download all on {len(done)} of {len(aheads)} pages: '
+                  f'{statistics.median(a["count"] for a in done):.0f} pictures, the worker busy '
+                  f'{statistics.median(a["busy"] for a in done):.0f} ms over '
+                  f'{statistics.median(a["ms"] for a in done):.0f} ms (medians)')
+        line = spent_line(first_spent, again_spent)
+        if line:
+            print(f'zip-gif   inside the page, first / second (medians): {line}')
         zip_cpu_ms, native_cpu_ms = statistics.median(zip_cpu), statistics.median(native_cpu)
         again_cpu_ms = statistics.median(again_cpu)
         print(f'zip-gif   CPU time: Chromium\'s processes {zip_cpu_ms:.0f} ms the first time, {again_cpu_ms:.0f} ms '

@@ -12,6 +12,10 @@ let zoom = 1;
 let request = 0;
 const pending = new Map();  // request -> {resolve}
 let opening = false;
+// How many pictures the worker may write ahead for a Download all (see worker.js): all it can,
+// unless the address says ?ahead=N (tests use it to take the other ways through a run).
+const aheadParameter = new URLSearchParams(location.search).get('ahead');
+const aheadLimit = aheadParameter !== null && /^\d+$/.test(aheadParameter) ? Number(aheadParameter) : null;
 let openCount = 0;  // which choice the grid shows; the worker's messages for older ones are dropped
 
 function ask(message) {
@@ -81,7 +85,7 @@ async function openFiles(chosen) {
   const sorted = sortInFolderOrder(chosen, (c) => c.path);
   const palettes = sorted.filter((c) => c.file.name === 'ending.bin');
   const zipType = Number($('download-type').value);
-  worker.postMessage({ op: 'open', open: id, total: sorted.length, palettes, zipType });
+  worker.postMessage({ op: 'open', open: id, total: sorted.length, palettes, zipType, aheadLimit });
   for (let i = 0; i < sorted.length && id === openCount; i += HANDOVER_BATCH) {
     worker.postMessage({ op: 'more', open: id, files: sorted.slice(i, i + HANDOVER_BATCH) });
     if (i === 0) performance.measure('qelva-open-handler', 'qelva-open-start');
@@ -300,7 +304,7 @@ async function downloadAll() {
   performance.mark('qelva-zip-start');
   const m = await ask({ op: 'zip', type: Number($('download-type').value) });
   // How many pictures the second worker wrote, for anyone measuring the page.
-  performance.measure('qelva-zip', { start: 'qelva-zip-start', detail: { helped: m.helped || 0 } });
+  performance.measure('qelva-zip', { start: 'qelva-zip-start', detail: { helped: m.helped || 0, spent: m.spent } });
   if (m.stopped) {
     $('zip-status').hidden = true;
     return;
@@ -323,6 +327,10 @@ worker.onmessage = (event) => {
     if (queued.length === 0) finishOpening();
   }
   else if (m.op === 'failed') addFailure(m.label, m.message);
+  else if (m.op === 'ahead') {
+    // The files written ahead are ready, for anyone measuring or testing the page.
+    performance.mark('qelva-ahead', { detail: { type: m.type, count: m.count, busy: m.busy, ms: m.ms } });
+  }
   else if (m.op === 'progress') {
     $('zip-progress').value = m.done / Math.max(1, m.total);
   } else if (m.op === 'error') {
@@ -368,7 +376,7 @@ document.addEventListener('drop', async (e) => {
 });
 $('download-all').addEventListener('click', downloadAll);
 $('download-type').addEventListener('change', (e) => {
-  worker.postMessage({ op: 'warm', type: Number(e.target.value) });
+  worker.postMessage({ op: 'type', type: Number(e.target.value) });
 });
 $('save').addEventListener('click', saveShown);
 $('copy').addEventListener('click', copyShown);

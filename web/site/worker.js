@@ -1,13 +1,17 @@
 // The page's worker: holds the WebAssembly core and the chosen files, and does every piece of
 // decoding and writing, so that the page only draws and asks.
 //
-// Listing a choice: the page sends {op: 'open', open, total, palettes} (its number for the
-// choice, how many files, the "ending.bin" files among them) and then the files, in the
-// converter's order, in {op: 'more', open, files: [{file, path, fromFolder}]} batches; the worker
-// answers with 'items' batches and 'failed' lines in that order, then 'opened'. Later 'view',
-// 'save' and 'zip' requests name pictures by their index and are answered by 'picture', 'file',
-// 'progress' and 'zip' messages carrying the request's number. A "Download all" is shared with a
-// second worker (zip-helper.js), started with this one, on a machine of more than one core.
+// Listing a choice: the page sends {op: 'open', open, total, palettes, zipType, aheadLimit} (its
+// number for the choice, how many files, the "ending.bin" files among them, the Download all
+// type chosen and how many pictures may be written ahead in it, null for no limit) and then the
+// files, in the converter's order, in {op: 'more', open, files: [{file, path, fromFolder}]}
+// batches; the worker answers with 'items' batches and 'failed' lines in that order, then
+// 'opened', and {op: 'ahead', open, type, count, busy, ms} once it has written ahead what it
+// will (count pictures, busy for busy ms over ms from its start); {op: 'type', type} says that
+// the Download all type has changed. Later 'view', 'save' and 'zip' requests name pictures by
+// their index and are answered by 'picture', 'file', 'progress' and 'zip' messages carrying the
+// request's number. A "Download all" is shared with a second worker (zip-helper.js), started
+// with this one, on a machine of more than one core.
 import createQelva from './qelva.js';
 import { QelvaCore, TYPES, instantiatedFrom, rgbaOf, thumbnailOf } from './core.js';
 import { Zip, ZipPassThrough } from './fflate.js';
@@ -136,12 +140,16 @@ async function* arriving(total) {
   }
 }
 
-async function open(id, total, palettes, zipType) {
+async function open(id, total, palettes, zipType, limit) {
+  aheadLimit = limit === null || limit === undefined ? Infinity : limit;
+  aheadType = zipType;
+  listing = true;
   const mine = ++generation;
   openId = id;
   outgoing = [];
   if (incoming.wake) incoming.wake();  // an older listing waiting for files stops now
   incoming = { id, files: [], wake: null };
+  ahead = null;
   const core = await corePromise;
   core.clearFiles();
   files = new Map();
@@ -205,8 +213,9 @@ async function open(id, total, palettes, zipType) {
   if (mine !== generation) return;
   sendItems();
   postMessage({ op: 'opened', open: id, count: pictures.length });
+  listing = false;
   keepInHelper(id);
-  warm(zipType);
+  writeAhead(aheadType);
 }
 
 async function view(index, request) {
@@ -291,25 +300,104 @@ function keepInHelper(id) {
   helper.postMessage({ op: 'keep', open: id, files: given });
 }
 
-// The first "Download all" of a type would run the writer's code while the browser is still
-// compiling it: the helper writes the largest picture once beforehand, in the type the page has
-// chosen, and throws the file away. The two workers share the compiled code.
-async function warm(type) {
-  if (pictures.length === 0 || !(type >= 0 && type < TYPES.length)) return;
-  let largest = pictures[0];
-  for (const p of pictures) if (p.pixels > largest.pixels) largest = p;
-  if (helper) {
-    helper.postMessage({ op: 'warm', open: openId, type, path: largest.path, entry: largest.entry });
-  }
-  const core = await corePromise;
-  if (!files.get(largest.path).kept) return;
-  const written = core.write(largest.path, largest.entry, type);
-  if (!written.ok) return;
+// A "Download all" waits for its files to be written, and the first of a page also for the
+// browser to optimise the code that writes them. So, while nobody waits (once a folder is listed,
+// and when the type changes), this worker writes its pictures ahead in the chosen type, from the
+// first on, as a Download all writes them (its core takes their names as the run goes), up to
+// AHEAD_PIXELS pictures' pixels and AHEAD_BYTES of files, and keeps the files. A Download all of
+// that type then writes only the pictures after them, going on with the same run, and keeps its
+// files for the next one. Writing ahead costs what writing those pictures in a Download all
+// costs, and lets the page's requests in every AHEAD_SLICE_MS: it stops there, keeping what it
+// wrote, when the user has asked for anything (a view, a save, a Download all), and starts again
+// for a new choice or type.
+const AHEAD_PIXELS = 16 * 1024 * 1024;
+const AHEAD_BYTES = 64 * 1024 * 1024;
+const AHEAD_SLICE_MS = 4;
+let requests = 0;  // requests from the page so far
+// The files written ahead: {listed (the pictures they are of), type, results: the first pictures'
+// {bytes} or {message}, bytes (their files' bytes)}, or null.
+let ahead = null;
+let aheadLimit = Infinity;  // at most this many pictures are written ahead
+let aheadType = 2;  // the type the page has chosen for a Download all
+let listing = false;  // a choice is being listed: nothing is written ahead before it is done
+
+// Lets messages waiting for this worker in first (a MessageChannel's task, which the browser
+// does not hold back as it may a chain of timeouts).
+function nextTask() {
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      channel.port1.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+}
+
+// Puts the first files written ahead (up to ZIP_WARM_BYTES) into a ZIP that is thrown away, so
+// that fflate's code is optimised before a Download all: a few milliseconds.
+const ZIP_WARM_BYTES = 1024 * 1024;
+
+function warmZip(results) {
   const archive = new Zip(() => {});
-  const entry = new ZipPassThrough('warm');
-  archive.add(entry);
-  entry.push(written.bytes, true);
+  for (let i = 0, bytes = 0; i < results.length && bytes < ZIP_WARM_BYTES; i++) {
+    if (!results[i].bytes) continue;
+    const entry = new ZipPassThrough(`${i}`);
+    entry.mtime = new Date(1980, 0, 1);
+    archive.add(entry);
+    entry.push(results[i].bytes, true);
+    bytes += results[i].bytes.length;
+  }
   archive.end();
+}
+
+const zipNames = (listed, type, core) => listed.map((p) => p.zipBase + core.extension(type));
+
+async function writeAhead(type) {
+  aheadType = type;
+  const asked = requests;
+  const listed = pictures;
+  if (!(type >= 0 && type < TYPES.length) || listed.length === 0 || zipping || listing) return;
+  if (ahead && ahead.listed === listed && ahead.type === type) return;
+  const mine = { listed, type, results: [], bytes: 0 };
+  ahead = mine;
+  await nextTask();
+  const stopped = () => asked !== requests || listed !== pictures || ahead !== mine || zipping;
+  if (stopped()) return;
+  const core = await corePromise;
+  const names = zipNames(listed, type, core);
+  core.beginRun();
+  let slice = performance.now();
+  // What it cost, in milliseconds: the time this worker was busy with it, and from its start.
+  const began = performance.now();
+  let busy = 0;
+  // Done, or as far as it goes: fflate's code is made ready too, and the page is told (an
+  // interrupted one is not).
+  const finished = () => {
+    const t = performance.now();
+    warmZip(mine.results);
+    busy += performance.now() - t;
+    const ms = performance.now() - began;
+    postMessage({ op: 'ahead', open: openId, type, count: mine.results.length, busy, ms });
+  };
+  for (let i = 0, pixels = 0; i < listed.length; i++) {
+    const p = listed[i];
+    if (!files.get(p.path).kept || pixels >= AHEAD_PIXELS || mine.bytes >= AHEAD_BYTES || i >= aheadLimit) {
+      return finished();
+    }
+    const t = performance.now();
+    const written = core.write(p.path, p.entry, type, names[i]);
+    busy += performance.now() - t;
+    mine.results.push(written.ok ? { bytes: written.bytes } : { message: written.message });
+    if (written.ok) mine.bytes += written.bytes.length;
+    pixels += p.pixels;
+    if (performance.now() - slice >= AHEAD_SLICE_MS) {
+      await nextTask();
+      if (stopped()) return;
+      slice = performance.now();
+    }
+  }
+  finished();
 }
 
 // Each picture counts as its pixels and this much more, for what a file costs whatever its size.
@@ -319,15 +407,16 @@ const PICTURE_COST = 4096;
 // meanwhile: a little less than half, as measured on a two-core machine.
 const HELPER_PART = 0.42;
 
-// The pictures the helper writes: the later ones, HELPER_PART of the work. A picture whose name an
-// earlier picture of this worker's part has stays here: each worker's core refuses only the
+// The pictures the helper writes: the later ones from `from` on (those before are written
+// already), HELPER_PART of their work. A picture whose name an earlier picture of this worker's
+// part (or one written already) has stays here: each worker's core refuses only the
 // names it wrote itself, and the second of two pictures of one name must be refused.
-function helperShare(listed, names) {
+function helperShare(listed, names, from) {
   const share = new Set();
-  if (!helper || listed.length < 2) return share;
+  if (!helper || listed.length - from < 2) return share;
   const cost = (p) => p.pixels + PICTURE_COST;
-  const total = listed.reduce((sum, p) => sum + cost(p), 0);
-  let split = 0;
+  const total = listed.slice(from).reduce((sum, p) => sum + cost(p), 0);
+  let split = from;
   for (let sum = 0; split < listed.length && sum < total * (1 - HELPER_PART); split++) {
     sum += cost(listed[split]);
   }
@@ -341,7 +430,7 @@ function helperShare(listed, names) {
 // Hands the share to the helper. Its files come into results[index] as {bytes} or {message},
 // each counted; resolves with the indices it gave back (files it could not read, or all it had
 // left if it failed), in order, for this worker to write.
-function writeInHelper(type, listed, names, share, results, counted) {
+function writeInHelper(type, listed, names, share, results, counted, spent, started) {
   if (share.size === 0) return Promise.resolve([]);
   const run = ++helperRun;
   const jobs = [...share].map((index) => {
@@ -359,6 +448,8 @@ function writeInHelper(type, listed, names, share, results, counted) {
       if (m.op === 'failed') return finish();
       if (m.run !== run || !waiting.has(m.index)) return;
       waiting.delete(m.index);
+      spent.helperWrite += m.ms || 0;
+      spent.helperDone = performance.now() - started;
       if (m.unread) back.push(m.index);
       else {
         results[m.index] = m.bytes ? { bytes: m.bytes } : { message: m.message };
@@ -372,32 +463,61 @@ function writeInHelper(type, listed, names, share, results, counted) {
 }
 
 // Every picture in one type, as one ZIP of stored files (the picture files are compressed
-// already), each named as qelvaconv -r -o names it, in the order of the list. The helper writes
-// the later part meanwhile.
+// already), each named as qelvaconv -r -o names it, in the order of the list. The pictures
+// written ahead in the type are not written again: the run goes on after them, the helper
+// writing the later part of the rest meanwhile. The files are kept for the next one.
+let zipping = 0;  // Download all runs in progress: nothing is written ahead meanwhile
+
 async function zip(type, request) {
+  zipping++;
+  try {
+    await zipRun(type, request);
+  } finally {
+    zipping--;
+  }
+}
+
+async function zipRun(type, request) {
+  // Where the time goes, in milliseconds, for anyone measuring the page: this worker's and the
+  // helper's writing (each file's call into the core), when each had its last file, fflate's
+  // part and the Blob's; and how many files had been written ahead.
+  const started = performance.now();
+  const spent = { ahead: 0, write: 0, helperWrite: 0, ownDone: 0, helperDone: 0, zip: 0, blob: 0 };
   const core = await corePromise;
-  const ext = core.extension(type);
   const listed = pictures;
-  const names = listed.map((p) => p.zipBase + ext);
+  const names = zipNames(listed, type, core);
   const results = new Array(listed.length);  // {bytes} or {message}
-  let done = 0;
+  let from = 0;  // the first picture not written yet
+  if (ahead && ahead.listed === listed && ahead.type === type) {
+    from = ahead.results.length;
+    for (let i = 0; i < from; i++) results[i] = ahead.results[i];
+  }
+  if (from === 0) {
+    ahead = null;
+    core.beginRun();
+  }
+  spent.ahead = from;
+  let done = from;
   let lastPost = 0;
+  let whileWaiting = null;  // puts the helper's files into the ZIP as they come
   const counted = () => {
+    if (whileWaiting) whileWaiting();
     done++;
     if (performance.now() - lastPost > 100 || done === listed.length) {
       lastPost = performance.now();
       postMessage({ op: 'progress', request, done, total: listed.length });
     }
   };
-  const share = helperShare(listed, names);
-  const givenBack = writeInHelper(type, listed, names, share, results, counted);
-  core.beginRun();
+  const share = helperShare(listed, names, from);
+  const givenBack = writeInHelper(type, listed, names, share, results, counted, spent, started);
   const writeHere = async (i) => {
     const p = listed[i];
     if (!(await ensureLoaded(core, p.path))) {
       results[i] = { message: core.lastError() };
     } else {
+      const tw = performance.now();
       const written = core.write(p.path, p.entry, type, names[i]);
+      spent.write += performance.now() - tw;
       results[i] = written.ok ? { bytes: written.bytes } : { message: written.message };
       release(core, p.path);
     }
@@ -405,13 +525,14 @@ async function zip(type, request) {
   };
   // A new choice while the ZIP is made ends it: its files are gone from memory.
   const stopped = () => listed !== pictures;
-  for (let i = 0; i < listed.length && !stopped(); i++) {
+  for (let i = from; i < listed.length && !stopped(); i++) {
     if (!share.has(i)) await writeHere(i);
   }
   if (stopped()) {
     postMessage({ op: 'zip', request, stopped: true });
     return;
   }
+  spent.ownDone = performance.now() - started;
   const chunks = [];
   const failures = [];
   let finished;
@@ -430,7 +551,6 @@ async function zip(type, request) {
   const addReady = () => {
     for (; next < listed.length && results[next]; next++) {
       const result = results[next];
-      results[next] = null;
       if (!result.bytes) {
         failures.push({ label: listed[next].label, message: result.message });
         continue;
@@ -441,8 +561,17 @@ async function zip(type, request) {
       entry.push(result.bytes, true);
     }
   };
+  let tz = performance.now();
   addReady();  // this worker's part, while the helper finishes its own
-  for (const i of await givenBack) {
+  spent.zip += performance.now() - tz;
+  whileWaiting = () => {
+    const t = performance.now();
+    addReady();
+    spent.zip += performance.now() - t;
+  };
+  const back = await givenBack;
+  whileWaiting = null;
+  for (const i of back) {
     if (stopped()) break;
     await writeHere(i);
   }
@@ -450,19 +579,30 @@ async function zip(type, request) {
     postMessage({ op: 'zip', request, stopped: true });
     return;
   }
+  tz = performance.now();
   addReady();
   archive.end();
   await zipped;
-  const blob = new Blob(chunks, { type: 'application/zip' });
-  const helped = share.size - (await givenBack).length;
-  postMessage({ op: 'zip', request, name: TYPES[type] + '.zip', blob, failures, helped });
+  spent.zip += performance.now() - tz;
+  tz = performance.now();
+  // One part: the Blob is made from a single copy rather than from hundreds of small pieces.
+  const whole = new Uint8Array(chunks.reduce((sum, c) => sum + c.length, 0));
+  for (let i = 0, at = 0; i < chunks.length; at += chunks[i].length, i++) whole.set(chunks[i], at);
+  const blob = new Blob([whole], { type: 'application/zip' });
+  spent.blob = performance.now() - tz;
+  const helped = share.size - back.length;
+  // Kept for the next Download all of the type, within the bounds of the files written ahead.
+  const bytes = results.reduce((sum, r) => sum + (r.bytes ? r.bytes.length : 0), 0);
+  ahead = bytes <= AHEAD_BYTES ? { listed, type, results, bytes } : null;
+  postMessage({ op: 'zip', request, name: TYPES[type] + '.zip', blob, failures, helped, spent });
 }
 
 onmessage = (event) => {
   const m = event.data;
+  if (m.request) requests++;
   let work;
-  if (m.op === 'open') work = open(m.open, m.total, m.palettes, m.zipType);
-  else if (m.op === 'warm') warm(m.type);
+  if (m.op === 'open') work = open(m.open, m.total, m.palettes, m.zipType, m.aheadLimit);
+  else if (m.op === 'type') writeAhead(m.type);
   else if (m.op === 'more') receive(m.open, m.files);
   else if (m.op === 'view') work = view(m.index, m.request);
   else if (m.op === 'save') work = save(m.index, m.type, m.request);

@@ -1,7 +1,7 @@
 // The second worker of a "Download all": the page's worker hands it the later part of the
 // pictures, it writes them on the other core with its own copy of the core (the module compiled
 // once, by the page's worker) and sends each file back, in order, as {op: 'written', run, index,
-// bytes} or {op: 'written', run, index, message}. A picture whose file it cannot read (or was not
+// bytes, ms} or {op: 'written', run, index, message, ms} (ms: the core's time for it). A picture whose file it cannot read (or was not
 // given) comes back
 // as {op: 'written', run, index, unread: true}: the page's worker, which holds the files, writes
 // it itself.
@@ -14,12 +14,15 @@ import { QelvaCore, instantiatedFrom } from './core.js';
 
 const KEEP_BYTES = 64 * 1024 * 1024;
 
-let corePromise;
+// The core, once the 'start' message has given the module (messages before it wait for it).
+let started;
+const corePromise = new Promise((resolve) => {
+  started = resolve;
+});
 let keptOpen;  // the choice whose files are kept
 let kept = new Set();  // core paths held in the core for it
 let given = new Map();  // core path -> File, every file of it
 let latest = 0;  // the newest message's number; an older piece of work stops
-let keeping = Promise.resolve();  // the files of the newest 'keep' being read
 
 const readBytes = async (file) => new Uint8Array(await file.arrayBuffer());
 
@@ -44,16 +47,6 @@ async function keep(m) {
     kept.add(c.path);
     bytes += read.length;
   }
-}
-
-// {op: 'warm', open, type, path, entry}: writes a picture of the kept files and throws the file
-// away, so that the writer's code is compiled before it is needed.
-async function warm(m) {
-  const mine = latest;
-  await keeping.catch(() => {});
-  const core = await corePromise;
-  if (m.open !== keptOpen || mine !== latest || !kept.has(m.path)) return;
-  core.write(m.path, m.entry, m.type);
 }
 
 async function write(m) {
@@ -87,23 +80,25 @@ async function write(m) {
   core.beginRun();
   let loaded = null;
   for (const job of m.jobs) {
-    if (mine !== latest) return;
+    if (mine !== latest) break;
     if (job.path !== loaded) {
       // Besides the kept files, one file at a time is held: the jobs come file by file.
       if (loaded !== null && !kept.has(loaded)) core.dropFile(loaded);
       loaded = (await load(job.path)) ? job.path : null;
-      if (mine !== latest) return;
+      if (mine !== latest) break;
     }
     if (loaded === null) {
       postMessage({ op: 'written', run: m.run, index: job.index, unread: true });
       continue;
     }
+    const tw = performance.now();
     const written = core.write(job.path, job.entry, m.type, job.name);
+    const ms = performance.now() - tw;
     if (written.ok) {
       const { bytes } = written;
-      postMessage({ op: 'written', run: m.run, index: job.index, bytes }, [bytes.buffer]);
+      postMessage({ op: 'written', run: m.run, index: job.index, bytes, ms }, [bytes.buffer]);
     } else {
-      postMessage({ op: 'written', run: m.run, index: job.index, message: written.message });
+      postMessage({ op: 'written', run: m.run, index: job.index, message: written.message, ms });
     }
   }
   if (loaded !== null && !kept.has(loaded)) core.dropFile(loaded);
@@ -114,9 +109,8 @@ onmessage = (event) => {
   let work;
   if (m.op === 'start') {
     const failed = (error) => postMessage({ op: 'failed', message: String(error) });
-    corePromise = QelvaCore.create(createQelva, instantiatedFrom(m.module, failed));
-  } else if (m.op === 'keep') work = keeping = keep(m);
+    started(QelvaCore.create(createQelva, instantiatedFrom(m.module, failed)));
+  } else if (m.op === 'keep') work = keep(m);
   else if (m.op === 'write') work = write(m);
-  else if (m.op === 'warm') work = warm(m);
   if (work) work.catch((error) => postMessage({ op: 'failed', message: String(error) }));
 };

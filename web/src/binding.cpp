@@ -24,7 +24,9 @@
 #include "decode/archive.h"
 #include "decode/archive_titles.h"
 #include "decode/format.h"
+#include "export/gif.h"
 #include "export/picture_file.h"
+#include "export/png.h"
 #include "fuzz/memory_files.h"
 #include "shell/caption.h"
 #include "shell/save_name.h"
@@ -127,6 +129,27 @@ void ReadWrittenFile(std::vector<uint8_t>& bytes) {
     std::fclose(in);
   }
   std::remove(kWrittenFile);
+}
+
+// The file of the type for the picture, as the converter writes it, into `bytes`. GIF and PNG
+// files are made in memory by the writers the converter's file writers wrap; the bitmap types
+// go through a file of the in-memory file system. Returns false for a GIF type and a picture of
+// more than 8 bits per pixel; the writers' failures are raised as they are.
+bool WrittenFile(qelva::PictureFileType type, qelva::DibImage& image, std::vector<uint8_t>& bytes) {
+  if (const auto gif = qelva::GifArgumentsOf(type)) {
+    // The checks the GIF file writer makes before it encodes, in its order.
+    if (image.info.size() < qelva::kDibHeaderSize) throw qelva::PictureError::BlocksTooShort();
+    if (image.BitCount() > 8) return false;
+    bytes = qelva::GifFileBytes(image, gif->interlaced, gif->transparentIndex);
+    return true;
+  }
+  if (qelva::IsPngType(type)) {
+    bytes = qelva::PngFileBytes(image, type == qelva::PictureFileType::kPngTransparent);
+    return true;
+  }
+  if (!qelva::WritePictureFile(kWrittenFile, type, image)) return false;
+  ReadWrittenFile(bytes);
+  return true;
 }
 
 std::string ErrorReply(const std::string& message) {
@@ -266,10 +289,9 @@ EMSCRIPTEN_KEEPALIVE void qv_write(const char* path, int32_t entry, int type, co
     return fail(qelva::FillMessage(kMsgAlreadyWritten, targetName));
   }
   try {
-    if (!qelva::WritePictureFile(kWrittenFile, static_cast<qelva::PictureFileType>(type), image)) {
+    if (!WrittenFile(static_cast<qelva::PictureFileType>(type), image, session.reply)) {
       return fail(std::string(kMsgFullColourGif));
     }
-    ReadWrittenFile(session.reply);
     // A file is never empty; an empty reply would read as a failure.
     if (session.reply.empty()) fail("empty file");
   } catch (const std::exception& e) {

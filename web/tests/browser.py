@@ -94,8 +94,9 @@ class Browser:
         self.driver.execute_cdp_cmd('Browser.setDownloadBehavior', {'behavior': 'allow', 'downloadPath': path})
         return path
 
-    def open_page(self):
-        self.driver.get(self.url)
+    def open_page(self, query=''):
+        """Loads the page, with a query string ('?ahead=0') when given."""
+        self.driver.get(self.url + query)
         WebDriverWait(self.driver, 20).until(lambda d: d.execute_script(
             "return document.getElementById('download-all').textContent !== ''"))
         return Page(self)
@@ -331,6 +332,20 @@ class Page:
     def zip_helped(self):
         """How many pictures of the last Download all the second worker wrote."""
         return self.js("const e = performance.getEntriesByName('qelva-zip'); return e[e.length - 1].detail.helped")
+
+    def zip_written_ahead(self):
+        """How many pictures of the last Download all had been written before the click."""
+        return self.js("const e = performance.getEntriesByName('qelva-zip'); return e[e.length - 1].detail.spent.ahead")
+
+    def written_ahead(self):
+        """How many pictures the page said it has written ahead for a Download all, or None."""
+        return self.js("const e = performance.getEntriesByName('qelva-ahead'); "
+                       "return e.length ? e[e.length - 1].detail.count : null")
+
+    def wait_until_written_ahead(self, timeout=20):
+        """Waits until the page has written ahead what it will; returns how many pictures."""
+        WebDriverWait(self.d, timeout, poll_frequency=0.02).until(lambda d: self.written_ahead() is not None)
+        return self.written_ahead()
 
     def progress(self):
         return self.js("return document.getElementById('zip-progress').position")

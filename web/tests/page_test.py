@@ -84,6 +84,10 @@ class PageTest(unittest.TestCase):
         self.assertEqual(self.page.failure_lines(), error_lines(os.path.join(WORK, 'samples.err')))
         # Every thumbnail has been drawn: none is blank.
         self.assertEqual(self.page.blank_thumbnails(), 0)
+        # The Download all rehearsed after listing shows nothing: no more lines, no progress.
+        time.sleep(0.5)
+        self.assertEqual(self.page.failure_lines(), error_lines(os.path.join(WORK, 'samples.err')))
+        self.assertTrue(self.page.js("return document.getElementById('zip-status').hidden"))
 
     def test_hostile_files_are_listed_with_their_messages_and_the_page_keeps_working(self):
         self.page.choose_folder(os.path.join(WORK, 'hostile'))
@@ -217,28 +221,47 @@ class PageTest(unittest.TestCase):
                     self.assertEqual(saved, f.read(), f'{label} as {type_name}')
             self.page.press('Escape')
 
+    def assert_zip_is_the_converters(self, data, type_name):
+        expected_root = os.path.join(WORK, 'expected', type_name)
+        expected = {}
+        for folder, _, names in os.walk(expected_root):
+            for name in names:
+                path = os.path.join(folder, name)
+                with open(path, 'rb') as f:
+                    expected[os.path.relpath(path, expected_root)] = f.read()
+        with zipfile.ZipFile(io.BytesIO(data)) as z:
+            names = [info.filename for info in z.infolist()]
+            got = {info.filename: z.read(info) for info in z.infolist()}
+        self.assertEqual(sorted(names), sorted(expected), type_name)
+        for name in expected:
+            self.assertEqual(got[name], expected[name], f'{name} as {type_name}')
+        # Each picture once, in the grid's order, though two workers wrote them, some maybe ahead.
+        self.assertEqual([written_as(name) for name in names],
+                         [written_as(name) for name in self.page.grid_names()], type_name)
+        self.assertEqual(self.page.progress(), 1.0)
+
     def test_download_all_zips_every_file_as_the_converter_writes_it(self):
+        # Every file written ahead after listing, none left for the click; and the same files
+        # again for a second Download all.
+        count = self.open_samples()
+        self.assertEqual(self.page.wait_until_written_ahead(), count)
+        for _ in range(2):
+            self.assert_zip_is_the_converters(self.page.download_all(TYPES.index('gif')), 'gif')
+            self.assertEqual((self.page.zip_written_ahead(), self.page.zip_helped()), (count, 0))
+        # Nothing written ahead: the two workers share the run.
+        self.page = self.browser.open_page('?ahead=0')
         self.open_samples()
-        for type_name in ('gif', 'png-t', 'rle'):
-            data = self.page.download_all(TYPES.index(type_name))
-            expected_root = os.path.join(WORK, 'expected', type_name)
-            expected = {}
-            for folder, _, names in os.walk(expected_root):
-                for name in names:
-                    path = os.path.join(folder, name)
-                    with open(path, 'rb') as f:
-                        expected[os.path.relpath(path, expected_root)] = f.read()
-            with zipfile.ZipFile(io.BytesIO(data)) as z:
-                names = [info.filename for info in z.infolist()]
-                got = {info.filename: z.read(info) for info in z.infolist()}
-            self.assertEqual(sorted(names), sorted(expected), type_name)
-            for name in expected:
-                self.assertEqual(got[name], expected[name], f'{name} as {type_name}')
-            # Each picture once, in the grid's order, though two workers wrote them.
-            self.assertEqual([written_as(name) for name in names],
-                             [written_as(name) for name in self.page.grid_names()], type_name)
+        for type_name in ('png-t', 'rle'):
+            self.assert_zip_is_the_converters(self.page.download_all(TYPES.index(type_name)), type_name)
+            self.assertEqual(self.page.zip_written_ahead(), 0, type_name)
             self.assertGreater(self.page.zip_helped(), 0, type_name)
-            self.assertEqual(self.page.progress(), 1.0)
+        # The first 20 written ahead: the run goes on after them in both workers.
+        self.page = self.browser.open_page('?ahead=20')
+        self.open_samples()
+        self.assertEqual(self.page.wait_until_written_ahead(), 20)
+        self.assert_zip_is_the_converters(self.page.download_all(TYPES.index('gif')), 'gif')
+        self.assertEqual(self.page.zip_written_ahead(), 20)
+        self.assertGreater(self.page.zip_helped(), 0)
 
     def test_download_all_refuses_a_name_written_twice_whichever_worker_writes_it(self):
         samples = os.path.join(WORK, 'samples')
@@ -248,20 +271,25 @@ class PageTest(unittest.TestCase):
         with open(os.path.join(WORK, 'expected', 'gif', 'Kabe01.gif'), 'rb') as f:
             kabe = f.read()
         refused = 'Kabe01.bin: 出力ﾌｧｲﾙ Kabe01.gif はこの変換で既に書き出されています'
-        # Two pictures of one name: the split between the workers falls between them. Then a
-        # larger picture before them: both fall to the second worker.
-        for before in ([], ['BG01.BIN']):
-            self.page = self.browser.open_page()  # a file input adds to what it held
-            self.page.choose_files([os.path.join(samples, name) for name in before + ['Kabe01.bin']]
-                                   + [os.path.join(again, 'Kabe01.bin')])
-            self.page.wait_until_opened()
-            data = self.page.download_all(TYPES.index('gif'))
-            with zipfile.ZipFile(io.BytesIO(data)) as z:
-                names = [info.filename for info in z.infolist()]
-                self.assertEqual(z.read('Kabe01.gif'), kabe)
-            self.assertEqual(names, [written_as(name) + '.gif' for name in before + ['Kabe01.bin']])
-            self.assertEqual(self.page.failure_lines(), [refused], before)
-        self.assertGreater(self.page.zip_helped(), 0)
+        # Nothing written ahead: two pictures of one name, the split between the workers falling
+        # between them; then a larger picture before them, both falling to the second worker.
+        # One written ahead: the first of the name, then the larger picture, before the click.
+        for query in ('?ahead=0', '?ahead=1'):
+            for before in ([], ['BG01.BIN']):
+                self.page = self.browser.open_page(query)  # a file input adds to what it held
+                self.page.choose_files([os.path.join(samples, name) for name in before + ['Kabe01.bin']]
+                                       + [os.path.join(again, 'Kabe01.bin')])
+                self.page.wait_until_opened()
+                self.assertEqual(self.page.wait_until_written_ahead(), int(query[-1]))
+                data = self.page.download_all(TYPES.index('gif'))
+                with zipfile.ZipFile(io.BytesIO(data)) as z:
+                    names = [info.filename for info in z.infolist()]
+                    self.assertEqual(z.read('Kabe01.gif'), kabe)
+                self.assertEqual(names, [written_as(name) + '.gif' for name in before + ['Kabe01.bin']])
+                self.assertEqual(self.page.failure_lines(), [refused], (query, before))
+                self.assertEqual(self.page.zip_written_ahead(), int(query[-1]))
+                if query == '?ahead=0' and before:
+                    self.assertGreater(self.page.zip_helped(), 0)
 
     def test_copy_puts_the_picture_on_the_clipboard_as_png(self):
         self.open_samples()
