@@ -338,14 +338,20 @@ function nextTask() {
 // that fflate's code is optimised before a Download all: a few milliseconds.
 const ZIP_WARM_BYTES = 1024 * 1024;
 
+// One file stored as it is (the picture files are compressed already), dated as the ZIP format's
+// earliest day, so that the same pictures always make the same ZIP.
+function addStored(archive, name, bytes) {
+  const entry = new ZipPassThrough(name);
+  entry.mtime = new Date(1980, 0, 1);
+  archive.add(entry);
+  entry.push(bytes, true);
+}
+
 function warmZip(results) {
   const archive = new Zip(() => {});
   for (let i = 0, bytes = 0; i < results.length && bytes < ZIP_WARM_BYTES; i++) {
     if (!results[i].bytes) continue;
-    const entry = new ZipPassThrough(`${i}`);
-    entry.mtime = new Date(1980, 0, 1);
-    archive.add(entry);
-    entry.push(results[i].bytes, true);
+    addStored(archive, `${i}`, results[i].bytes);
     bytes += results[i].bytes.length;
   }
   archive.end();
@@ -555,10 +561,7 @@ async function zipRun(type, request) {
         failures.push({ label: listed[next].label, message: result.message });
         continue;
       }
-      const entry = new ZipPassThrough(names[next]);
-      entry.mtime = new Date(1980, 0, 1);
-      archive.add(entry);
-      entry.push(result.bytes, true);
+      addStored(archive, names[next], result.bytes);
     }
   };
   let tz = performance.now();
