@@ -14,17 +14,20 @@
 #   - the converter's files compared between Linux and Windows (every type)
 #   - native clang build with ASan + UBSan and libFuzzer: the same tests,  build/sanitize
 #     and every fuzz target runs its committed corpus once (-runs=0)
+#   - the Wine tests joined: their output, and their time
 #   - the web page (Emscripten), its binding layer under node and the      build/web
-#     page in headless Chromium, against the native converter
+#     page in headless Chromium, against the native converter; in the
+#     background from here on
 #   - the release packages (scripts/release.sh: the x64 and x86 zips,      build/packages
 #     whose x86 programs this kernel cannot run, the .deb, the tarball),
-#     their contents checked, and the x64 zip and the .deb built again in
-#     a clone at another path and compared byte for byte
-#   - the Wine tests joined: their output, and their time
-# The Wine tests mostly wait for windows, so the native builds compile meanwhile. A background
-# stage that fails stops the run at the next stage; a failing stage ends the background one.
-# A new stage is a function and one line at the end, `stage "NAME" FUNCTION`: before `join` it
-# runs beside the Wine tests, after it once they have passed.
+#     their contents checked, and the x64 zip and the .deb built at the
+#     same time in a clone at another path and compared byte for byte
+#   - the web page's tests joined
+# The Wine tests mostly wait for windows, so the native builds compile meanwhile; the web page's
+# tests wait for the browser, so the release packages build meanwhile. A background stage that
+# fails stops the run at the next stage; a failing stage ends the background one. A new stage
+# is a function and one line at the end, `stage "NAME" FUNCTION`: it runs beside the background
+# stage started before it, if any has not been joined.
 #
 # Needs what scripts/setup.sh installs. QELVA_JOBS sets the parallel jobs (default: the cores, at
 # most 2); QELVA_WINE_JOBS the Wine tests run side by side (default 7: four end-to-end shards, the
@@ -216,11 +219,11 @@ web_page() {
 }
 
 # Every package, built as scripts/release.sh builds it (its x86 programs are the x86 build), its
-# contents checked, and the x64 zip and the .deb built once more in a clone at another path: the
-# same bytes (tests/release/reproducible.sh runs the contents check too).
+# contents checked, and the x64 zip and the .deb built at the same time in a clone at another
+# path: the same bytes (tests/release/reproducible.sh runs the contents check too).
 release_packages() {
-  QELVA_JOBS=$jobs bash scripts/release.sh
-  bash tests/release/reproducible.sh build/packages
+  bash tests/release/reproducible.sh --beside "QELVA_JOBS=$jobs bash scripts/release.sh" \
+    build/packages
 }
 
 if [ "$mode" = soak ]; then
@@ -234,6 +237,7 @@ background "Windows x64 unit, peer, fault and end-to-end tests under Wine" win64
 stage "native Release build + unit tests" native_release
 stage "Linux and Windows converters write the same bytes" same_on_both
 stage "native clang ASan+UBSan build + unit tests + every corpus through libFuzzer" native_sanitize
-stage "web page (Emscripten) + binding tests under node + page tests in headless Chromium" web_page
+join
+background "web page (Emscripten) + binding tests under node + page tests in headless Chromium" web_page
 stage "release packages + their contents + the x64 zip and the .deb built again elsewhere, the same bytes" release_packages
 join

@@ -5,9 +5,13 @@
 # differ. Then checks the first build's packages (tests/release/check_packages.sh).
 #
 #   bash tests/release/reproducible.sh [FIRST-PACKAGES-FOLDER]
+#   bash tests/release/reproducible.sh --beside 'bash scripts/release.sh' build/packages
 #
 # With a folder that already holds this commit's x64 zip and .deb from release.sh (say
-# build/packages after `bash scripts/release.sh`), only the second clone is built.
+# build/packages after `bash scripts/release.sh`), only the second clone is built. With --beside,
+# the command that writes that folder's packages runs at the same time as the second clone's
+# build (the two fill each other's idle moments: configuring, linking, packing); its output is
+# shown when it ends, and its failure is this script's.
 # Builds without ccache (release.sh turns it off), so nothing built elsewhere is handed back.
 set -euo pipefail
 
@@ -17,7 +21,12 @@ version=$(sed -n 's/^project(QelvaView VERSION \([0-9][0-9.]*\).*/\1/p' CMakeLis
 commit=$(git rev-parse HEAD)
 packages=("QelvaView-$version-windows-x64.zip" "qelvaconv_${version}_amd64.deb")
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/qelva-reproducible.XXXXXX")
-trap 'rm -rf "$scratch"' EXIT
+beside_pid=
+# A run that ends early ends the command beside it too (it runs in a process group of its own).
+end_beside() { [ -z "$beside_pid" ] || kill -TERM -- "-$beside_pid" 2>/dev/null || true; }
+trap 'end_beside; rm -rf "$scratch"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 started=$SECONDS
 
 # A clone of this commit at PATH, its packages built there.
@@ -31,8 +40,15 @@ build_in_clone() {  # PATH
   }
 }
 
+beside=
+if [ "${1:-}" = --beside ]; then
+  [ $# -ge 3 ] || { echo "usage: $0 --beside COMMAND FIRST-PACKAGES-FOLDER" >&2; exit 2; }
+  beside=$2
+  shift 2
+fi
+
 if [ $# -ge 1 ]; then
-  first=$(realpath "$1")
+  first=$(realpath -m "$1")
   if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
     echo "reproducible.sh: warning: the working tree has uncommitted changes; the clone has not" >&2
   fi
@@ -40,7 +56,24 @@ else
   build_in_clone "$scratch/a/qelva"
   first=$scratch/a/qelva/build/packages
 fi
-build_in_clone "$scratch/second-build-at-a-longer-path/QelvaView"
+if [ -n "$beside" ]; then
+  echo "-- $beside (at the same time as the clone's build; its output follows once both are done)"
+  setsid bash -c "$beside" >"$scratch/beside.log" 2>&1 </dev/null &
+  beside_pid=$!
+fi
+second_status=0
+build_in_clone "$scratch/second-build-at-a-longer-path/QelvaView" || second_status=$?
+if [ -n "$beside_pid" ]; then
+  beside_status=0
+  wait "$beside_pid" || beside_status=$?
+  beside_pid=
+  cat "$scratch/beside.log"
+  if [ $beside_status -ne 0 ]; then
+    echo "FAIL: '$beside' ended with status $beside_status" >&2
+    exit $beside_status
+  fi
+fi
+[ $second_status -eq 0 ] || exit $second_status
 second=$scratch/second-build-at-a-longer-path/QelvaView/build/packages
 
 # What differs between two packages, entry by entry.
