@@ -18,9 +18,9 @@ namespace qelva::cli {
 // Why folders: creating a file locks its folder, and a job that wants to create a file in a
 // folder while the other job is creating one there waits for that lock spinning on its core.
 // On ext4 without a journal creating a file is slow (it looks at every recently freed inode of
-// the folder's group first), so two jobs taking the tasks of a tree in one order across all its
-// folders spun for a fifth of their time and together took 1.5-2x the CPU time of one job. Jobs
-// in folders of their own do not meet there.
+// the folder's group first), so two jobs taking the tasks of a tree in one order across all
+// its folders spun for a fifth of their time and together took 1.5-2.3x the CPU time of one
+// job. Jobs in folders of their own do not meet there.
 class HandOut {
  public:
   static constexpr size_t kNone = static_cast<size_t>(-1);
