@@ -21,10 +21,13 @@ so that a change of the machine's load falls on all of them alike; each figure i
 the rounds after a warm-up round. CPU time is user + system time of the process (for the copy
 floor, of the Python process doing the copying).
 
-Usage: bench/converter_speed.py [--baseline OTHER_BUILD_DIR] [BUILD_DIR] [RUNS] [WORK_PARENT]
+Usage: bench/converter_speed.py [--baseline OTHER_BUILD_DIR] [--only sample|tree] [--kinds K,...]
+                                [BUILD_DIR] [RUNS] [WORK_PARENT]
   (default build/release, 7 rounds after one warm-up, the system's temporary folder; give
   /dev/shm to keep the file system's cost of creating files out of it). --baseline adds the
   qelvaconv of another build (an earlier commit's, say) to every table, run in the same turns.
+  --only and --kinds make a focused run: only the sample folder or only the tree, only the
+  output types named (of gif, png, bmp); the aims are then left out.
 Prints the machine, the load, Markdown tables of median times and ratios, and the aims.
 """
 import os
@@ -42,6 +45,21 @@ if "--baseline" in args:
     at = args.index("--baseline")
     baseline_build = args[at + 1]
     del args[at:at + 2]
+only = None
+if "--only" in args:
+    at = args.index("--only")
+    only = args[at + 1]
+    del args[at:at + 2]
+    if only not in ("sample", "tree"):
+        sys.exit("--only takes sample or tree")
+kinds = ("gif", "png", "bmp")
+if "--kinds" in args:
+    at = args.index("--kinds")
+    kinds = tuple(args[at + 1].split(","))
+    del args[at:at + 2]
+    if not kinds or any(k not in ("gif", "png", "bmp") for k in kinds):
+        sys.exit("--kinds takes gif, png and bmp, separated by commas")
+focused = only is not None or len(kinds) < 3
 build = args[0] if len(args) > 0 else "build/release"
 runs = int(args[1]) if len(args) > 1 else 7
 work_parent = args[2] if len(args) > 2 else None
@@ -119,7 +137,7 @@ def measure(work, label, source):
                 os.remove(p)
         return clean
 
-    for kind in ("gif", "png", "bmp"):
+    for kind in kinds:
         fresh(out)
         run(*ours(qelvaconv, kind, 1), check=False)
         kept = os.path.join(work, f"{label}-{kind}-written")
@@ -187,8 +205,11 @@ with tempfile.TemporaryDirectory(prefix="qelva-speed-", dir=work_parent) as work
     tree = os.path.join(work, "tree")
     for i in range(COPIES):
         shutil.copytree(samples, os.path.join(tree, f"copy{i:02d}"))
-    measured = [("Sample folder", measure(work, "samples", samples)),
-                (f"Tree of {COPIES} copies (-r)", measure(work, "tree", tree))]
+    measured = []
+    if only != "tree":
+        measured.append(("Sample folder", measure(work, "samples", samples)))
+    if only != "sample":
+        measured.append((f"Tree of {COPIES} copies (-r)", measure(work, "tree", tree)))
 load_after = load_average()
 
 print(f"Machine: {machine()}")
@@ -198,10 +219,13 @@ print(f"Load average (1, 5, 15 min): {load_before} before, {load_after} after")
 print()
 order = (ONE, DEFAULT, BASE_ONE, BASE_DEFAULT)
 for label, results in measured:
-    table(label, results, "gif", (*order, "giflib converter", "mogrify", "copy (floor)"))
-    table(label, results, "png", (*order, "mogrify", "Pillow", "copy (floor)"))
-    table(label, results, "bmp", (*order, "copy (floor)"))
+    peers = {"gif": ("giflib converter", "mogrify", "copy (floor)"),
+             "png": ("mogrify", "Pillow", "copy (floor)"), "bmp": ("copy (floor)",)}
+    for kind in kinds:
+        table(label, results, kind, (*order, *peers[kind]))
 
+if focused:
+    sys.exit(0)
 print("Aims:")
 folder = measured[0][1]
 one_wall, one_cpu, _ = folder["gif", ONE]

@@ -1,7 +1,6 @@
 #include "cli/convert.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <map>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "cli/console_progress.h"
+#include "cli/hand_out.h"
 #include "cli/messages.h"
 #include "cli/worker_thread.h"
 #include "common/dib_image.h"
@@ -387,19 +387,19 @@ class Converter {
     return tasks;
   }
 
-  // The order in which the tasks are handed out when several run at once: the most work first
-  // (ties in input order), so that no large picture is left to run alone at the end while the
-  // other threads have nothing to do.
-  std::vector<size_t> LargestFirst(const std::vector<std::vector<size_t>>& tasks) const {
-    std::vector<uint64_t> cost(tasks.size(), 0);
-    for (size_t t = 0; t < tasks.size(); ++t) {
-      for (size_t u : tasks[t]) cost[t] += units_[u].cost;
+  // How the tasks are handed out when several run at once: by the folder they write to, the
+  // most work first (see HandOut).
+  std::unique_ptr<HandOut> MakeHandOut() const {
+    std::vector<uint64_t> cost(tasks_.size(), 0);
+    std::vector<size_t> folderOf(tasks_.size(), 0);
+    std::map<std::string_view, size_t> folderNumbers;
+    for (size_t t = 0; t < tasks_.size(); ++t) {
+      for (size_t u : tasks_[t]) cost[t] += units_[u].cost;
+      // A task's units share one output file, and so one folder.
+      const std::string& folder = inputs_[units_[tasks_[t].front()].input].outFolder;
+      folderOf[t] = folderNumbers.try_emplace(folder, folderNumbers.size()).first->second;
     }
-    std::vector<size_t> order(tasks.size());
-    for (size_t t = 0; t < order.size(); ++t) order[t] = t;
-    std::stable_sort(order.begin(), order.end(),
-                     [&](size_t a, size_t b) { return cost[a] > cost[b]; });
-    return order;
+    return std::make_unique<HandOut>(cost, folderOf);
   }
 
   // Runs the tasks on up to options_.jobs threads, never more than there are tasks, and reports
@@ -461,7 +461,8 @@ class Converter {
     {
       const LzwThreadTables tables;
       UnitConverter converter(options_, inputs_, folders_, manyGifs);
-      while (ConvertTask(converter)) {
+      size_t folder = HandOut::kNone;
+      while (ConvertTask(converter, folder)) {
         lock.lock();
         reportReady(lock);
         lock.unlock();
@@ -476,18 +477,16 @@ class Converter {
   }
 
   // What the threads of several jobs share besides the units and tasks: whether the work is
-  // planned, the order in which the tasks are handed out, the next one to hand out, and the
-  // results not yet reported.
+  // planned, how the tasks are handed out, and the results not yet reported.
   struct SharedWork {
-    std::mutex mutex;                  // guards what follows, but nextTask
+    std::mutex mutex;                  // guards what follows, but what handOut guards itself
     std::condition_variable changed;  // the work is planned; every unit is converted
     bool planned = false;              // once true, the units, tasks and order stay as they are
     bool shared = false;               // the further jobs take part in the work
-    std::vector<size_t> order;
+    std::unique_ptr<HandOut> handOut;
     bool manyGifs = false;
     std::vector<std::optional<UnitResult>> results;  // by unit
     size_t completed = 0;
-    std::atomic<size_t> nextTask{0};
   };
 
   // With several jobs and more than one input or a folder to convert, the second job's thread
@@ -526,15 +525,17 @@ class Converter {
       manyGifs = shared_.manyGifs && !prepared;
     }
     UnitConverter converter(options_, inputs_, folders_, manyGifs);
-    while (ConvertTask(converter)) {
+    size_t folder = HandOut::kNone;
+    while (ConvertTask(converter, folder)) {
     }
   }
 
-  // Converts the next task not yet taken; false when none is left.
-  bool ConvertTask(UnitConverter& converter) {
-    const size_t t = shared_.nextTask.fetch_add(1);
-    if (t >= tasks_.size()) return false;
-    for (size_t u : tasks_[shared_.order[t]]) {
+  // Converts the next task not yet taken by any thread; false when none is left. `folder` is
+  // this thread's place in the hand-out (see HandOut::Next).
+  bool ConvertTask(UnitConverter& converter, size_t& folder) {
+    const size_t t = shared_.handOut->Next(folder);
+    if (t == HandOut::kNone) return false;
+    for (size_t u : tasks_[t]) {
       UnitResult result = converter.Convert(units_[u]);
       std::lock_guard lock(shared_.mutex);
       shared_.results[u] = std::move(result);
@@ -552,7 +553,7 @@ class Converter {
       std::lock_guard lock(shared_.mutex);
       if (shared_.planned) return;
       if (share) {
-        shared_.order = LargestFirst(tasks_);
+        shared_.handOut = MakeHandOut();
         shared_.results.resize(units_.size());
         shared_.manyGifs = manyGifs;
       }
