@@ -327,7 +327,10 @@ worker.onmessage = (event) => {
     if (queued.length === 0) finishOpening();
   }
   else if (m.op === 'failed') addFailure(m.label, m.message);
-  else if (m.op === 'ahead') {
+  else if (m.op === 'warm') {
+    // The page's start-up warm-up is done (see worker.js), for anyone measuring or testing it.
+    performance.mark('qelva-warm', { detail: { type: m.type, rounds: m.rounds, busy: m.busy, ms: m.ms } });
+  } else if (m.op === 'ahead') {
     // The files written ahead are ready, for anyone measuring or testing the page.
     performance.mark('qelva-ahead', { detail: { type: m.type, count: m.count, busy: m.busy, ms: m.ms } });
   }

@@ -105,6 +105,14 @@ export class QelvaCore {
     return { ok: true, bytes: bytes.slice() };
   }
 
+  // The bytes of a made-up picture of width x height written in type, or null (see qv_warm_up):
+  // runs the writers' code without touching the files handed over or a run's names.
+  warmUp(type, width, height) {
+    this.m._qv_warm_up(type, width, height);
+    const bytes = this.replyBytes();
+    return bytes.length > 0 ? bytes.slice() : null;
+  }
+
   extension(type) {
     return this.m.UTF8ToString(this.m._qv_extension(type));
   }

@@ -8,7 +8,8 @@
 // batches; the worker answers with 'items' batches and 'failed' lines in that order, then
 // 'opened', and {op: 'ahead', open, type, count, busy, ms} once it has written ahead what it
 // will (count pictures, busy for busy ms over ms from its start); {op: 'type', type} says that
-// the Download all type has changed. Later 'view', 'save' and 'zip' requests name pictures by
+// the Download all type has changed. Before any choice, {op: 'warm', type, rounds, busy, ms} says
+// that the start-up warm-up (see warmUp) is done. Later 'view', 'save' and 'zip' requests name pictures by
 // their index and are answered by 'picture', 'file', 'progress' and 'zip' messages carrying the
 // request's number. A "Download all" is shared with a second worker (zip-helper.js), started
 // with this one, on a machine of more than one core.
@@ -193,6 +194,7 @@ async function open(id, total, palettes, zipType, limit) {
         fromFolder: c.fromFolder,
         label,
         pixels: picture.width * picture.height,
+        kept: picture.kept,
       });
       const small = thumbnailOf(picture, THUMBNAIL_SIZE);
       const thumb = await createImageBitmap(new ImageData(small.rgba, small.width, small.height));
@@ -285,7 +287,7 @@ function startHelper() {
     else if (helperAnswer) helperAnswer(event.data);
   };
   helper.onerror = helperFailed;
-  modulePromise.then((module) => helper && helper.postMessage({ op: 'start', module }), helperFailed);
+  modulePromise.then((module) => helper && helper.postMessage({ op: 'start', module, type: aheadType }), helperFailed);
 }
 startHelper();
 
@@ -408,23 +410,30 @@ async function writeAhead(type) {
 
 // Each picture counts as its pixels and this much more, for what a file costs whatever its size.
 const PICTURE_COST = 4096;
+// A picture the core holds as it was decoded for the grid costs this worker this part of its
+// pixels (writing without decoding again), as measured under node.
+const KEPT_COST = 0.8;
 // The helper's part of the work. It is slower at the same pictures (each file goes back by a
 // message, and the page's main thread shares the cores), and this worker puts the ZIP together
 // meanwhile: a little less than half, as measured on a two-core machine.
 const HELPER_PART = 0.42;
 
 // The pictures the helper writes: the later ones from `from` on (those before are written
-// already), HELPER_PART of their work. A picture whose name an earlier picture of this worker's
+// already), HELPER_PART of their work, less where this worker holds its pictures decoded. A picture whose name an earlier picture of this worker's
 // part (or one written already) has stays here: each worker's core refuses only the
 // names it wrote itself, and the second of two pictures of one name must be refused.
 function helperShare(listed, names, from) {
   const share = new Set();
   if (!helper || listed.length - from < 2) return share;
   const cost = (p) => p.pixels + PICTURE_COST;
-  const total = listed.slice(from).reduce((sum, p) => sum + cost(p), 0);
+  const costHere = (p) => (p.kept ? KEPT_COST : 1) * p.pixels + PICTURE_COST;
+  // This worker takes pictures while its work, weighed against the helper's speed, is less than
+  // what is left for the helper.
+  let left = listed.slice(from).reduce((sum, p) => sum + cost(p), 0);
   let split = from;
-  for (let sum = 0; split < listed.length && sum < total * (1 - HELPER_PART); split++) {
-    sum += cost(listed[split]);
+  for (let here = 0; split < listed.length && here * (HELPER_PART / (1 - HELPER_PART)) < left; split++) {
+    here += costHere(listed[split]);
+    left -= cost(listed[split]);
   }
   const here = new Set(names.slice(0, split));
   for (let i = split; i < listed.length; i++) {
@@ -467,6 +476,52 @@ function writeInHelper(type, listed, names, share, results, counted, spent, star
     helper.postMessage({ op: 'write', run, open: openId, type, palettes, jobs });
   });
 }
+
+// --- the warm-up while the page waits for a choice ------------------------------------------
+
+// The browser first runs the module's functions and fflate's through quick, slow code and
+// optimises each only once it has run a while; a Download all clicked as soon as a folder is
+// listed would pay for that. So, as the page starts, this worker writes a made-up picture of
+// the sizes of WARM_SIZES in the Download all type, one round per task, and puts pieces of the
+// file into a thrown-away ZIP: together some tens of milliseconds of work. Any
+// message from the page (a choice, a request) stops it at once; a change of type before anything
+// is chosen starts it again in the new type. The page is told the rounds' times, the first and
+// the last, which show whether the writer's code had become fast.
+// The rounds' sizes: small ones first, then two of a game background's size, which also make
+// room in the module's memory for the largest files a folder usually has.
+const WARM_SIZES = [...new Array(8).fill([256, 256]), [640, 480], [640, 480]];
+// The thrown-away ZIP holds WARM_ZIP_ENTRIES pieces of the last file: a ZIP of a folder has
+// many small entries, and fflate's code for each entry is made ready too.
+const WARM_ZIP_ENTRIES = 256;
+let messages = 0;  // messages from the page so far
+
+async function warmUp(type) {
+  const asked = messages;
+  const core = await corePromise;
+  const began = performance.now();
+  let busy = 0;
+  const rounds = [];
+  let bytes = null;
+  for (const [width, height] of WARM_SIZES) {
+    await nextTask();
+    if (asked !== messages) return;
+    const t = performance.now();
+    bytes = core.warmUp(type, width, height);
+    rounds.push(performance.now() - t);
+    busy += performance.now() - t;
+    if (!bytes) return;
+  }
+  await nextTask();
+  if (asked !== messages) return;
+  const t = performance.now();
+  const pieces = Array.from({ length: WARM_ZIP_ENTRIES }, (_, i) => ({
+    bytes: bytes.subarray(0, ((i % 16) + 1) * 256),
+  }));
+  warmZip(pieces);
+  busy += performance.now() - t;
+  postMessage({ op: 'warm', type, rounds, busy, ms: performance.now() - began });
+}
+warmUp(aheadType);
 
 // Every picture in one type, as one ZIP of stored files (the picture files are compressed
 // already), each named as qelvaconv -r -o names it, in the order of the list. The pictures
@@ -602,10 +657,14 @@ async function zipRun(type, request) {
 
 onmessage = (event) => {
   const m = event.data;
+  messages++;
   if (m.request) requests++;
   let work;
   if (m.op === 'open') work = open(m.open, m.total, m.palettes, m.zipType, m.aheadLimit);
-  else if (m.op === 'type') writeAhead(m.type);
+  else if (m.op === 'type') {
+    if (pictures.length === 0 && !listing) warmUp(m.type);
+    else writeAhead(m.type);
+  }
   else if (m.op === 'more') receive(m.open, m.files);
   else if (m.op === 'view') work = view(m.index, m.request);
   else if (m.op === 'save') work = save(m.index, m.type, m.request);

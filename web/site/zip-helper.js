@@ -104,12 +104,29 @@ async function write(m) {
   if (loaded !== null && !kept.has(loaded)) core.dropFile(loaded);
 }
 
+// As the page's worker does while the page waits for a choice (see warmUp there): WARM_ROUNDS
+// writes of a made-up picture in the Download all type, one a task, stopped by any message.
+const WARM_SIZE = 256;
+const WARM_ROUNDS = 8;
+
+const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
+
+async function warmUp(type) {
+  const mine = latest;
+  const core = await corePromise;
+  for (let round = 0; round < WARM_ROUNDS; round++) {
+    await nextTask();
+    if (mine !== latest || !core.warmUp(type, WARM_SIZE, WARM_SIZE)) return;
+  }
+}
+
 onmessage = (event) => {
   const m = event.data;
   let work;
   if (m.op === 'start') {
     const failed = (error) => postMessage({ op: 'failed', message: String(error) });
     started(QelvaCore.create(createQelva, instantiatedFrom(m.module, failed)));
+    work = warmUp(m.type);
   } else if (m.op === 'keep') work = keep(m);
   else if (m.op === 'write') work = write(m);
   if (work) work.catch((error) => postMessage({ op: 'failed', message: String(error) }));

@@ -7,6 +7,7 @@
 // ("/in/<folder>/<name>"), so that a sprite archive finds "ending.bin" beside it.
 #include <emscripten/emscripten.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -55,9 +56,23 @@ struct HeldFile {
   size_t size = 0;
 };
 
+// A picture as it was decoded for the page, with the path the decoder showed for it.
+struct KeptPicture {
+  qelva::DibImage image;
+  std::string shownPath;
+};
+
+// The most bytes (tables and pixels) of decoded pictures kept at once.
+constexpr uint64_t kKeptPictureBytes = uint64_t{32} << 20;
+
 struct Session {
   // The files handed over, owned here; memory_files points into them.
   std::map<std::string, HeldFile> files;
+  // Pictures decoded for the page (the grid's thumbnails, the big view), kept so that writing
+  // one does not decode it again: the first decoded, up to kKeptPictureBytes in all. Keyed by
+  // path and entry as the page names them.
+  std::map<std::pair<std::string, int32_t>, KeptPicture> pictures;
+  uint64_t pictureBytes = 0;
   // Output names of the "Download all" run in progress.
   std::set<std::string> claimed;
   std::vector<uint8_t> reply;
@@ -66,6 +81,47 @@ struct Session {
 Session& TheSession() {
   static Session session;
   return session;
+}
+
+// Forgets the decoded pictures of the file at path; those of every file when it is a sprite
+// archive's palette file, which the archives' pictures were decoded with.
+void ForgetPictures(const std::string& path) {
+  Session& session = TheSession();
+  const size_t slash = path.rfind('/');
+  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (name == "ending.bin") {
+    session.pictures.clear();
+    session.pictureBytes = 0;
+    return;
+  }
+  auto it = session.pictures.lower_bound({path, INT32_MIN});
+  while (it != session.pictures.end() && it->first.first == path) {
+    session.pictureBytes -= it->second.image.info.size() + it->second.image.bits.size();
+    it = session.pictures.erase(it);
+  }
+}
+
+// Keeps a picture just decoded, when there is room for it.
+void KeepPicture(const std::string& path, int32_t entry, qelva::DibImage& image, const std::string& shownPath) {
+  Session& session = TheSession();
+  const uint64_t bytes = image.info.size() + image.bits.size();
+  if (session.pictureBytes + bytes > kKeptPictureBytes || session.pictures.count({path, entry})) return;
+  try {
+    // The place is made first: should that fail, the image is still the caller's.
+    KeptPicture& kept = session.pictures[{path, entry}];
+    kept.shownPath = shownPath;
+    kept.image = std::move(image);
+    session.pictureBytes += bytes;
+  } catch (const std::bad_alloc&) {
+    session.pictures.erase({path, entry});  // not kept: it is decoded again when it is needed
+  }
+}
+
+const KeptPicture* FindKept(const std::string& path, int32_t entry) {
+  const auto& pictures = TheSession().pictures;
+  const auto it = pictures.find({path, entry});
+  return it == pictures.end() ? nullptr : &it->second;
 }
 
 void ReplyText(const std::string& text) {
@@ -135,7 +191,7 @@ void ReadWrittenFile(std::vector<uint8_t>& bytes) {
 // files are made in memory by the writers the converter's file writers wrap; the bitmap types
 // go through a file of the in-memory file system. Returns false for a GIF type and a picture of
 // more than 8 bits per pixel; the writers' failures are raised as they are.
-bool WrittenFile(qelva::PictureFileType type, qelva::DibImage& image, std::vector<uint8_t>& bytes) {
+bool WrittenFile(qelva::PictureFileType type, const qelva::DibImage& image, std::vector<uint8_t>& bytes) {
   if (const auto gif = qelva::GifArgumentsOf(type)) {
     // The checks the GIF file writer makes before it encodes, in its order.
     if (image.info.size() < qelva::kDibHeaderSize) throw qelva::PictureError::BlocksTooShort();
@@ -147,7 +203,8 @@ bool WrittenFile(qelva::PictureFileType type, qelva::DibImage& image, std::vecto
     bytes = qelva::PngFileBytes(image, type == qelva::PictureFileType::kPngTransparent);
     return true;
   }
-  if (!qelva::WritePictureFile(kWrittenFile, type, image)) return false;
+  qelva::DibImage copy = image;  // the file writer takes the image to work in
+  if (!qelva::WritePictureFile(kWrittenFile, type, copy)) return false;
   ReadWrittenFile(bytes);
   return true;
 }
@@ -175,6 +232,7 @@ EMSCRIPTEN_KEEPALIVE bool qv_put_file(const char* path, uint8_t* bytes, size_t n
   std::unique_ptr<uint8_t, FreeBytes> owned(bytes);
   Session& session = TheSession();
   try {
+    ForgetPictures(path);
     HeldFile& held = session.files[path];
     held.bytes = std::move(owned);
     held.size = n;
@@ -189,6 +247,7 @@ EMSCRIPTEN_KEEPALIVE bool qv_put_file(const char* path, uint8_t* bytes, size_t n
 
 // Forgets one file handed over (the page reads it again when it needs it).
 EMSCRIPTEN_KEEPALIVE void qv_drop_file(const char* path) {
+  ForgetPictures(path);
   qelva::memory_files::Remove(path);
   TheSession().files.erase(path);
 }
@@ -197,6 +256,8 @@ EMSCRIPTEN_KEEPALIVE void qv_drop_file(const char* path) {
 EMSCRIPTEN_KEEPALIVE void qv_clear_files() {
   qelva::memory_files::Clear();
   TheSession().files.clear();
+  TheSession().pictures.clear();
+  TheSession().pictureBytes = 0;
 }
 
 // What the converter makes of a file by its name alone, before its bytes are read. Replies
@@ -232,13 +293,20 @@ EMSCRIPTEN_KEEPALIVE void qv_plan(const char* path, bool fromFolder) {
 // top row first; on failure {"ok":false,"message":"..."} (an empty message: no picture, passed
 // over in a folder; fromFolder decides whether that message is the converter's "no picture").
 EMSCRIPTEN_KEEPALIVE void qv_decode(const char* path, int32_t entry, bool fromFolder) {
-  qelva::DibImage image;
-  std::string shownPath, message;
-  if (!Decode(path, entry, image, shownPath, message)) {
-    if (message.empty() && !fromFolder) message = std::string(kMsgNotAPicture);
-    ReplyText(ErrorReply(message));
-    return;
+  qelva::DibImage decoded;
+  std::string decodedPath, message;
+  const KeptPicture* kept = FindKept(path, entry);
+  if (!kept) {
+    if (!Decode(path, entry, decoded, decodedPath, message)) {
+      if (message.empty() && !fromFolder) message = std::string(kMsgNotAPicture);
+      ReplyText(ErrorReply(message));
+      return;
+    }
+    KeepPicture(path, entry, decoded, decodedPath);
+    kept = FindKept(path, entry);
   }
+  const qelva::DibImage& image = kept ? kept->image : decoded;
+  const std::string& shownPath = kept ? kept->shownPath : decodedPath;
   try {
     const int32_t width = image.Width(), height = image.Height();
     const uint16_t bits = image.BitCount();
@@ -246,7 +314,8 @@ EMSCRIPTEN_KEEPALIVE void qv_decode(const char* path, int32_t entry, bool fromFo
     std::string head = "{\"ok\":true,\"width\":" + std::to_string(width) +
                        ",\"height\":" + std::to_string(height) + ",\"bits\":" + std::to_string(bits) +
                        ",\"name\":" + JsonString(name) + ",\"caption\":" +
-                       JsonString(qelva::shell::PictureCaption(name, width, height, bits)) + "}";
+                       JsonString(qelva::shell::PictureCaption(name, width, height, bits)) +
+                       ",\"kept\":" + (kept ? "true" : "false") + "}";
     std::vector<uint8_t>& reply = TheSession().reply;
     reply.assign(head.begin(), head.end());
     reply.push_back(0);
@@ -279,11 +348,16 @@ EMSCRIPTEN_KEEPALIVE void qv_write(const char* path, int32_t entry, int type, co
     session.reply.insert(session.reply.end(), text.begin(), text.end());
   };
   if (type < 0 || type >= qelva::kPictureFileTypeCount) return fail("bad type");
-  qelva::DibImage image;
-  std::string shownPath, message;
-  if (!Decode(path, entry, image, shownPath, message)) {
-    return fail(message.empty() ? std::string(kMsgNotAPicture) : message);
+  // A picture decoded for the page is written as it was kept; any other is decoded now.
+  qelva::DibImage decoded;
+  const KeptPicture* kept = FindKept(path, entry);
+  if (!kept) {
+    std::string shownPath, message;
+    if (!Decode(path, entry, decoded, shownPath, message)) {
+      return fail(message.empty() ? std::string(kMsgNotAPicture) : message);
+    }
   }
+  const qelva::DibImage& image = kept ? kept->image : decoded;
   const std::string targetName(target);
   if (!targetName.empty() && !session.claimed.insert(targetName).second) {
     return fail(qelva::FillMessage(kMsgAlreadyWritten, targetName));
@@ -297,6 +371,56 @@ EMSCRIPTEN_KEEPALIVE void qv_write(const char* path, int32_t entry, int type, co
   } catch (const std::exception& e) {
     std::remove(kWrittenFile);
     fail(MessageOf(e));
+  }
+}
+
+// Writes a made-up 8-bit picture of width x height as a file of the type (0 to 7) and replies
+// with the file's bytes, or with nothing for a bad type or size, or when there is no memory for it.
+// The picture looks as a game picture does to the writers: runs of flat colour, gradients and
+// noise, so that a GIF's dictionary fills and starts again and a PNG's filters all take turns.
+// The page runs it while it waits for the user, so that the writers' code is compiled to its
+// fast tier before the first real file is written; touches no file and no run's names.
+EMSCRIPTEN_KEEPALIVE void qv_warm_up(int type, int32_t width, int32_t height) {
+  std::vector<uint8_t>& reply = TheSession().reply;
+  reply.clear();
+  if (type < 0 || type >= qelva::kPictureFileTypeCount) return;
+  if (width <= 0 || height <= 0 || width > 4096 || height > 4096) return;
+  try {
+    qelva::DibImage image;
+    image.info.assign(qelva::kDecoderInfoSize, 0);
+    image.info[qelva::dib_field::kSize] = qelva::kDibHeaderSize;
+    image.info[qelva::dib_field::kPlanes] = 1;
+    image.SetWidth(width);
+    image.SetHeight(height);
+    image.SetBitCount(8);
+    image.SetCompression(qelva::kBiRgb);
+    const uint64_t stride = qelva::DibRowStride(width, 8);
+    image.SetImageSize(static_cast<uint32_t>(stride * static_cast<uint64_t>(height)));
+    uint8_t* table = image.ColourTable();
+    for (int i = 0; i < 256; ++i) {
+      table[4 * i] = static_cast<uint8_t>(i * 3);
+      table[4 * i + 1] = static_cast<uint8_t>(255 - i);
+      table[4 * i + 2] = static_cast<uint8_t>(i * 7);
+    }
+    image.bits.assign(static_cast<size_t>(stride * static_cast<uint64_t>(height)), 0);
+    uint32_t noise = 0x9E3779B9u;
+    for (int32_t y = 0; y < height; ++y) {
+      uint8_t* row = image.bits.data() + static_cast<uint64_t>(y) * stride;
+      for (int32_t x = 0; x < width; ++x) {
+        noise ^= noise << 13;
+        noise ^= noise >> 17;
+        noise ^= noise << 5;
+        const uint32_t band = static_cast<uint32_t>((x / 24 + y / 16) % 4);
+        uint32_t value = band == 0 ? 17u : band == 1 ? static_cast<uint32_t>(x + y) / 3 : band == 2 ? 200u : noise;
+        if ((noise & 0xF0) == 0) value += noise >> 24;
+        row[x] = static_cast<uint8_t>(value);
+      }
+    }
+    std::vector<uint8_t> bytes;
+    if (WrittenFile(static_cast<qelva::PictureFileType>(type), image, bytes)) reply = std::move(bytes);
+  } catch (const std::exception&) {
+    reply.clear();
+    std::remove(kWrittenFile);
   }
 }
 

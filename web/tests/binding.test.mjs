@@ -161,3 +161,69 @@ test('the page speaks the first of the browser\'s languages it has, else English
   assert.equal(languageOf(['de', 'java']), 'en');
   assert.equal(languageOf([]), 'en');
 });
+
+test('pictures kept as decoded for the grid are written as the converter writes them, and forgotten with their files', () => {
+  core.clearFiles();
+  putFolder(samples, '/in/k');
+  const expected = (type, name) => fs.readFileSync(path.join(work, 'expected', TYPES[type], name));
+  // Decoded, then written from what was kept; a file handed over again is decoded afresh.
+  assert.equal(core.decode('/in/k/Item01.bin', -1, true).kept, true);
+  assert.deepEqual(Buffer.from(core.write('/in/k/Item01.bin', -1, 2).bytes), expected(2, 'Item01.gif'));
+  assert.ok(core.putFile('/in/k/Item01.bin', fs.readFileSync(path.join(samples, 'ITEM02.BIN'))));
+  assert.deepEqual(Buffer.from(core.write('/in/k/Item01.bin', -1, 6).bytes), expected(6, 'ITEM02.png'));
+  core.dropFile('/in/k/Item01.bin');
+  assert.equal(core.write('/in/k/Item01.bin', -1, 2).ok, false);
+  // A sprite's palette comes from ending.bin: new palettes there are used at once.
+  assert.equal(core.decode('/in/k/ge_spr.bin', 1, true).kept, true);
+  const ending = new Uint8Array(fs.readFileSync(path.join(samples, 'ending.bin')));
+  for (let i = 0; i < ending.length; i++) ending[i] ^= 0x5A;
+  assert.ok(core.putFile('/in/k/ending.bin', ending));
+  const recoloured = core.write('/in/k/ge_spr.bin', 1, 0).bytes;
+  assert.notDeepEqual(Buffer.from(recoloured), expected(0, 'ge_spr-1.bmp'));
+  assert.deepEqual([...core.decode('/in/k/ge_spr.bin', 1, true).palette.subarray(0, 16)],
+    [...recoloured.subarray(54, 70)].flatMap((v, i, a) => (i % 4 === 0 ? [a[i + 2], a[i + 1], a[i], 255] : [])));
+  // Past the cap, pictures are decoded again each time and still written as the converter's.
+  core.clearFiles();
+  const big = fs.readFileSync(path.join(samples, 'BG01.BIN'));
+  let kept = 0;
+  for (let i = 0; i < 400; i++) {
+    assert.ok(core.putFile(`/in/m/${i}/BG01.BIN`, big));
+    const picture = core.decode(`/in/m/${i}/BG01.BIN`, -1, true);
+    if (!picture.kept) {
+      assert.deepEqual(Buffer.from(core.write(`/in/m/${i}/BG01.BIN`, -1, 2).bytes), expected(2, 'BG01.gif'));
+      break;
+    }
+    kept++;
+  }
+  assert.ok(kept > 10 && kept < 400, `${kept} kept`);
+  assert.deepEqual(Buffer.from(core.write('/in/m/0/BG01.BIN', -1, 2).bytes), expected(2, 'BG01.gif'));
+});
+
+test('the warm-up writes a made-up picture in every type and leaves the files and the run alone', () => {
+  core.clearFiles();
+  putFolder(samples, '/in/w');
+  core.beginRun();
+  assert.equal(core.write('/in/w/Kabe01.bin', -1, 2, 'Kabe01.gif').ok, true);
+  for (let type = 0; type < TYPES.length; type++) {
+    const bytes = core.warmUp(type, 300, 200);
+    const head = Buffer.from(bytes.subarray(0, 8)).toString('latin1');
+    if (type < 2) {
+      assert.equal(head.slice(0, 2), 'BM', TYPES[type]);
+      assert.deepEqual([bytes[18] | (bytes[19] << 8), bytes[22] | (bytes[23] << 8)], [300, 200], TYPES[type]);
+    } else if (type < 6) {
+      assert.match(head.slice(0, 6), /^GIF8[79]a$/, TYPES[type]);
+      assert.deepEqual([bytes[6] | (bytes[7] << 8), bytes[8] | (bytes[9] << 8)], [300, 200], TYPES[type]);
+    } else {
+      assert.equal(head, '\x89PNG\r\n\x1a\n', TYPES[type]);
+    }
+  }
+  // The same made-up picture every time, and nothing for what cannot be made.
+  assert.deepEqual(core.warmUp(2, 640, 480), core.warmUp(2, 640, 480));
+  for (const [type, width, height] of [[8, 10, 10], [-1, 10, 10], [2, 0, 10], [2, 10, -1], [2, 5000, 10]]) {
+    assert.equal(core.warmUp(type, width, height), null, `${type} ${width}x${height}`);
+  }
+  // The run still has its name, and the files are the converter's.
+  assert.equal(core.write('/in/w/Kabe01.bin', -1, 2, 'Kabe01.gif').ok, false);
+  assert.deepEqual(Buffer.from(core.write('/in/w/omall.dat', 3, 6).bytes),
+    fs.readFileSync(path.join(work, 'expected', 'png', 'omall-3.png')));
+});

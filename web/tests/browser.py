@@ -347,6 +347,12 @@ class Page:
         WebDriverWait(self.d, timeout, poll_frequency=0.02).until(lambda d: self.written_ahead() is not None)
         return self.written_ahead()
 
+    def wait_until_warmed_up(self, type_index, timeout=20):
+        """Waits for the page's start-up warm-up in the type to be done; returns what it told."""
+        script = ("return performance.getEntriesByName('qelva-warm').map((e) => e.detail)"
+                  ".filter((d) => d.type === arguments[0]).pop() || null")
+        return WebDriverWait(self.d, timeout, poll_frequency=0.02).until(lambda d: self.js(script, type_index))
+
     def progress(self):
         return self.js("return document.getElementById('zip-progress').position")
 

@@ -248,8 +248,11 @@ class PageTest(unittest.TestCase):
         for _ in range(2):
             self.assert_zip_is_the_converters(self.page.download_all(TYPES.index('gif')), 'gif')
             self.assertEqual((self.page.zip_written_ahead(), self.page.zip_helped()), (count, 0))
-        # Nothing written ahead: the two workers share the run.
+        # Nothing written ahead, the page warmed up before the choice (every round, in the
+        # type chosen last): the two workers share the run.
         self.page = self.browser.open_page('?ahead=0')
+        self.page.select_type('download-type', TYPES.index('png-t'))
+        self.assertEqual(len(self.page.wait_until_warmed_up(TYPES.index('png-t'))['rounds']), 10)
         self.open_samples()
         for type_name in ('png-t', 'rle'):
             self.assert_zip_is_the_converters(self.page.download_all(TYPES.index(type_name)), type_name)
