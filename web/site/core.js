@@ -121,6 +121,19 @@ export class QelvaCore {
 // Options for createQelva that instantiate an already compiled WebAssembly.Module, so that a
 // second worker given the module by postMessage does not compile it again. failed(error) is
 // called if it cannot be instantiated.
+// Lets messages waiting for a worker in first (a MessageChannel's task, which the browser does
+// not hold back as it may a chain of timeouts).
+export function nextTask() {
+  return new Promise((resolve) => {
+    const channel = new MessageChannel();
+    channel.port1.onmessage = () => {
+      channel.port1.close();
+      resolve();
+    };
+    channel.port2.postMessage(null);
+  });
+}
+
 export function instantiatedFrom(module, failed) {
   return {
     instantiateWasm(imports, receive) {

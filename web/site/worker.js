@@ -14,7 +14,7 @@
 // request's number. A "Download all" is shared with a second worker (zip-helper.js), started
 // with this one, on a machine of more than one core.
 import createQelva from './qelva.js';
-import { QelvaCore, TYPES, instantiatedFrom, rgbaOf, thumbnailOf } from './core.js';
+import { QelvaCore, TYPES, instantiatedFrom, nextTask, rgbaOf, thumbnailOf } from './core.js';
 import { Zip, ZipPassThrough } from './fflate.js';
 
 const THUMBNAIL_SIZE = 128;
@@ -323,19 +323,6 @@ let aheadLimit = Infinity;  // at most this many pictures are written ahead
 let aheadType = 2;  // the type the page has chosen for a Download all
 let listing = false;  // a choice is being listed: nothing is written ahead before it is done
 
-// Lets messages waiting for this worker in first (a MessageChannel's task, which the browser
-// does not hold back as it may a chain of timeouts).
-function nextTask() {
-  return new Promise((resolve) => {
-    const channel = new MessageChannel();
-    channel.port1.onmessage = () => {
-      channel.port1.close();
-      resolve();
-    };
-    channel.port2.postMessage(null);
-  });
-}
-
 // Puts the first files written ahead (up to ZIP_WARM_BYTES) into a ZIP that is thrown away, so
 // that fflate's code is optimised before a Download all: a few milliseconds.
 const ZIP_WARM_BYTES = 1024 * 1024;
@@ -419,9 +406,10 @@ const KEPT_COST = 0.8;
 const HELPER_PART = 0.42;
 
 // The pictures the helper writes: the later ones from `from` on (those before are written
-// already), HELPER_PART of their work, less where this worker holds its pictures decoded. A picture whose name an earlier picture of this worker's
-// part (or one written already) has stays here: each worker's core refuses only the
-// names it wrote itself, and the second of two pictures of one name must be refused.
+// already), HELPER_PART of their work, less where this worker holds its pictures decoded. A
+// picture whose name an earlier picture of this worker's part (or one written already) has stays
+// here: each worker's core refuses only the names it wrote itself, and the second of two
+// pictures of one name must be refused.
 function helperShare(listed, names, from) {
   const share = new Set();
   if (!helper || listed.length - from < 2) return share;

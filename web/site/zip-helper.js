@@ -10,7 +10,7 @@
 // files a "Download all" of that choice names by path; the helper reads them into its core
 // beforehand (up to KEEP_BYTES), so that a "Download all" does not wait for them.
 import createQelva from './qelva.js';
-import { QelvaCore, instantiatedFrom } from './core.js';
+import { QelvaCore, instantiatedFrom, nextTask } from './core.js';
 
 const KEEP_BYTES = 64 * 1024 * 1024;
 
@@ -108,8 +108,6 @@ async function write(m) {
 // writes of a made-up picture in the Download all type, one a task, stopped by any message.
 const WARM_SIZE = 256;
 const WARM_ROUNDS = 8;
-
-const nextTask = () => new Promise((resolve) => setTimeout(resolve, 0));
 
 async function warmUp(type) {
   const mine = latest;

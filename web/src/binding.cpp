@@ -22,7 +22,9 @@
 #include "cli/messages.h"
 #include "common/dib_image.h"
 #include "common/errors.h"
+#include "common/path_text.h"
 #include "decode/archive.h"
+#include "decode/archive_tables.h"
 #include "decode/archive_titles.h"
 #include "decode/format.h"
 #include "export/gif.h"
@@ -87,10 +89,7 @@ Session& TheSession() {
 // archive's palette file, which the archives' pictures were decoded with.
 void ForgetPictures(const std::string& path) {
   Session& session = TheSession();
-  const size_t slash = path.rfind('/');
-  std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
-  for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  if (name == "ending.bin") {
+  if (qelva::FileNamePart(path, kSyntax) == qelva::kSpritePaletteFile) {
     session.pictures.clear();
     session.pictureBytes = 0;
     return;
