@@ -105,7 +105,7 @@ async function write(m) {
 }
 
 // As the page's worker does while the page waits for a choice (see warmUp there): WARM_ROUNDS
-// writes of a made-up picture in the Download all type, one a task, stopped by any message.
+// writes of a made-up picture in the Download all type, one a task, stopped by a write.
 const WARM_SIZE = 256;
 const WARM_ROUNDS = 8;
 
