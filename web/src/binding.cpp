@@ -212,6 +212,29 @@ std::string ErrorReply(const std::string& message) {
   return "{\"ok\":false,\"message\":" + JsonString(message) + "}";
 }
 
+// A write's failure as qv_write replies it: a NUL, then the JSON error.
+void ReplyWriteFailure(const std::string& message) {
+  std::vector<uint8_t>& reply = TheSession().reply;
+  reply.assign(1, 0);
+  const std::string text = ErrorReply(message);
+  reply.insert(reply.end(), text.begin(), text.end());
+}
+
+// Replies with the file of the type for the image, or with the failure. Every picture written
+// goes through here, the warm-up's too, and it is kept out of its callers so that the warm-up
+// readies the very code a "Download all" runs.
+[[gnu::noinline]] void ReplyWritten(qelva::PictureFileType type, const qelva::DibImage& image) {
+  std::vector<uint8_t>& reply = TheSession().reply;
+  try {
+    if (!WrittenFile(type, image, reply)) return ReplyWriteFailure(std::string(kMsgFullColourGif));
+    // A file is never empty; an empty reply would read as a failure.
+    if (reply.empty()) ReplyWriteFailure("empty file");
+  } catch (const std::exception& e) {
+    std::remove(kWrittenFile);
+    ReplyWriteFailure(MessageOf(e));
+  }
+}
+
 }  // namespace
 
 extern "C" {
@@ -340,37 +363,21 @@ EMSCRIPTEN_KEEPALIVE void qv_begin_run() { TheSession().claimed.clear(); }
 // converter's order) and replies with the file's bytes; `target` is its name in the run (empty:
 // a single Save, outside any run). On failure replies with a NUL and then the JSON error.
 EMSCRIPTEN_KEEPALIVE void qv_write(const char* path, int32_t entry, int type, const char* target) {
-  Session& session = TheSession();
-  auto fail = [&](const std::string& message) {
-    session.reply.assign(1, 0);
-    const std::string text = ErrorReply(message);
-    session.reply.insert(session.reply.end(), text.begin(), text.end());
-  };
-  if (type < 0 || type >= qelva::kPictureFileTypeCount) return fail("bad type");
+  if (type < 0 || type >= qelva::kPictureFileTypeCount) return ReplyWriteFailure("bad type");
   // A picture decoded for the page is written as it was kept; any other is decoded now.
   qelva::DibImage decoded;
   const KeptPicture* kept = FindKept(path, entry);
   if (!kept) {
     std::string shownPath, message;
     if (!Decode(path, entry, decoded, shownPath, message)) {
-      return fail(message.empty() ? std::string(kMsgNotAPicture) : message);
+      return ReplyWriteFailure(message.empty() ? std::string(kMsgNotAPicture) : message);
     }
   }
-  const qelva::DibImage& image = kept ? kept->image : decoded;
   const std::string targetName(target);
-  if (!targetName.empty() && !session.claimed.insert(targetName).second) {
-    return fail(qelva::FillMessage(kMsgAlreadyWritten, targetName));
+  if (!targetName.empty() && !TheSession().claimed.insert(targetName).second) {
+    return ReplyWriteFailure(qelva::FillMessage(kMsgAlreadyWritten, targetName));
   }
-  try {
-    if (!WrittenFile(static_cast<qelva::PictureFileType>(type), image, session.reply)) {
-      return fail(std::string(kMsgFullColourGif));
-    }
-    // A file is never empty; an empty reply would read as a failure.
-    if (session.reply.empty()) fail("empty file");
-  } catch (const std::exception& e) {
-    std::remove(kWrittenFile);
-    fail(MessageOf(e));
-  }
+  ReplyWritten(static_cast<qelva::PictureFileType>(type), kept ? kept->image : decoded);
 }
 
 // Writes a made-up 8-bit picture of width x height as a file of the type (0 to 7) and replies
@@ -415,11 +422,10 @@ EMSCRIPTEN_KEEPALIVE void qv_warm_up(int type, int32_t width, int32_t height) {
         row[x] = static_cast<uint8_t>(value);
       }
     }
-    std::vector<uint8_t> bytes;
-    if (WrittenFile(static_cast<qelva::PictureFileType>(type), image, bytes)) reply = std::move(bytes);
+    ReplyWritten(static_cast<qelva::PictureFileType>(type), image);
+    if (!reply.empty() && reply[0] == 0) reply.clear();  // a failure: nothing
   } catch (const std::exception&) {
     reply.clear();
-    std::remove(kWrittenFile);
   }
 }
 
