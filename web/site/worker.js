@@ -547,7 +547,9 @@ async function zipRun(type, request) {
   }
   spent.ahead = from;
   let done = from;
-  let lastPost = 0;
+  // The page shows the bar at nought from the click: the first step is told 100 ms on, as
+  // every page update costs the browser a frame on the cores that write the files.
+  let lastPost = started;
   let whileWaiting = null;  // puts the helper's files into the ZIP as they come
   const counted = () => {
     if (whileWaiting) whileWaiting();
