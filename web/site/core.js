@@ -4,6 +4,12 @@
 // The converter's eight types, in its order (the number the core takes is the index).
 export const TYPES = ['bmp', 'rle', 'gif', 'gif-i', 'gif-t', 'gif-ti', 'png', 'png-t'];
 
+// The made-up pictures each worker writes at start-up (see warmUp in worker.js), width x height:
+// the browser optimises a function of the module once it has run a while. Tall, narrow ones
+// run the writers' loop over the rows a great many times at little cost; the others their
+// loops over the pixels.
+export const WARM_TIER_SIZES = [...new Array(4).fill([8, 4096]), ...new Array(8).fill([256, 256])];
+
 const decoder = new TextDecoder();
 
 export class QelvaCore {
@@ -82,14 +88,24 @@ export class QelvaCore {
   // {ok: true, width, height, bits, name, caption, palette: Uint8Array(1024) RGBA,
   // indices: Uint8Array(width * height), top row first} or {ok: false, message}.
   decode(path, entry, fromFolder) {
-    this.withTexts([path], (p) => this.m._qv_decode(p, entry, fromFolder ? 1 : 0));
-    const bytes = this.replyBytes();
-    const end = bytes.indexOf(0);
-    if (end < 0) return JSON.parse(decoder.decode(bytes));
-    const result = JSON.parse(decoder.decode(bytes.subarray(0, end)));
+    const { result, bytes, end } = this.decodeHead(path, entry, fromFolder);
+    if (end < 0) return result;
     result.palette = bytes.slice(end + 1, end + 1 + 1024);
     result.indices = bytes.slice(end + 1 + 1024);
     return result;
+  }
+
+  // Decodes a picture so that the core keeps it for writing, without taking its pixels out:
+  // {ok, kept} (kept: whether the core holds it now) or {ok: false, message}.
+  keepDecoded(path, entry) {
+    return this.decodeHead(path, entry, true).result;
+  }
+
+  decodeHead(path, entry, fromFolder) {
+    this.withTexts([path], (p) => this.m._qv_decode(p, entry, fromFolder ? 1 : 0));
+    const bytes = this.replyBytes();
+    const end = bytes.indexOf(0);
+    return { result: JSON.parse(decoder.decode(end < 0 ? bytes : bytes.subarray(0, end))), bytes, end };
   }
 
   beginRun() {

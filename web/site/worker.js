@@ -14,7 +14,7 @@
 // request's number. A "Download all" is shared with a second worker (zip-helper.js), started
 // with this one, on a machine of more than one core.
 import createQelva from './qelva.js';
-import { QelvaCore, TYPES, instantiatedFrom, nextTask, rgbaOf, thumbnailOf } from './core.js';
+import { QelvaCore, TYPES, WARM_TIER_SIZES, instantiatedFrom, nextTask, rgbaOf, thumbnailOf } from './core.js';
 import { Zip, ZipPassThrough } from './fflate.js';
 
 const THUMBNAIL_SIZE = 128;
@@ -194,7 +194,6 @@ async function open(id, total, palettes, zipType, limit) {
         fromFolder: c.fromFolder,
         label,
         pixels: picture.width * picture.height,
-        kept: picture.kept,
       });
       const small = thumbnailOf(picture, THUMBNAIL_SIZE);
       const thumb = await createImageBitmap(new ImageData(small.rgba, small.width, small.height));
@@ -292,14 +291,15 @@ function startHelper() {
 startHelper();
 
 // Once a choice is listed, the helper is given its files (handing a File over costs a moment, so
-// it is done now rather than in a Download all) and reads them beforehand: the later pictures'
-// first, as those are the ones it writes.
+// it is done now rather than in a Download all) and reads them beforehand, then decodes the
+// pictures: the later pictures' first, as those are the ones it writes.
 function keepInHelper(id) {
   if (!helper) return;
   const paths = new Set(chosenPalettes.map((c) => c.path));
   for (let i = pictures.length - 1; i >= 0; i--) paths.add(pictures[i].path);
   const given = [...paths].map((path) => ({ path, file: files.get(path).file }));
-  helper.postMessage({ op: 'keep', open: id, files: given });
+  const later = pictures.map((p) => ({ path: p.path, entry: p.entry })).reverse();
+  helper.postMessage({ op: 'keep', open: id, files: given, pictures: later });
 }
 
 // A "Download all" waits for its files to be written, and the first of a page also for the
@@ -346,6 +346,13 @@ function warmZip(results) {
   archive.end();
 }
 
+// WARM_ZIP_ENTRIES pieces of a file, for a thrown-away ZIP: a ZIP of a folder has many small
+// entries, and fflate's code for each entry is made ready too.
+const WARM_ZIP_ENTRIES = 256;
+const piecesOf = (bytes) => Array.from({ length: WARM_ZIP_ENTRIES }, (_, i) => ({
+  bytes: bytes.subarray(0, ((i % 16) + 1) * 256),
+}));
+
 const zipNames = (listed, type, core) => listed.map((p) => p.zipBase + core.extension(type));
 
 async function writeAhead(type) {
@@ -370,7 +377,9 @@ async function writeAhead(type) {
   // interrupted one is not).
   const finished = () => {
     const t = performance.now();
-    warmZip(mine.results);
+    // Nothing written ahead (none may be): a made-up file's pieces instead.
+    const made = mine.results.length ? null : core.warmUp(type, 256, 256);
+    warmZip(made ? piecesOf(made) : mine.results);
     busy += performance.now() - t;
     const ms = performance.now() - began;
     postMessage({ op: 'ahead', open: openId, type, count: mine.results.length, busy, ms });
@@ -397,30 +406,25 @@ async function writeAhead(type) {
 
 // Each picture counts as its pixels and this much more, for what a file costs whatever its size.
 const PICTURE_COST = 4096;
-// A picture the core holds as it was decoded for the grid costs this worker this part of its
-// pixels (writing without decoding again), as measured under node.
-const KEPT_COST = 0.8;
-// The helper's part of the work. It is slower at the same pictures (each file goes back by a
-// message, and the page's main thread shares the cores), and this worker puts the ZIP together
-// meanwhile: a little less than half, as measured on a two-core machine.
-const HELPER_PART = 0.42;
+// The helper's part of the work. Both workers write from pictures their cores hold decoded (this
+// one's from the grid, the helper's decoded once the choice is listed), and this worker puts
+// the ZIP together at the end: a little more than half, as measured on a two-core machine.
+const HELPER_PART = 0.55;
 
 // The pictures the helper writes: the later ones from `from` on (those before are written
-// already), HELPER_PART of their work, less where this worker holds its pictures decoded. A
-// picture whose name an earlier picture of this worker's part (or one written already) has stays
-// here: each worker's core refuses only the names it wrote itself, and the second of two
-// pictures of one name must be refused.
+// already), HELPER_PART of their work. A picture whose name an earlier picture of this worker's
+// part (or one written already) has stays here: each worker's core refuses only the names it
+// wrote itself, and the second of two pictures of one name must be refused.
 function helperShare(listed, names, from) {
   const share = new Set();
   if (!helper || listed.length - from < 2) return share;
   const cost = (p) => p.pixels + PICTURE_COST;
-  const costHere = (p) => (p.kept ? KEPT_COST : 1) * p.pixels + PICTURE_COST;
-  // This worker takes pictures while its work, weighed against the helper's speed, is less than
+  // This worker takes pictures while its work, weighed against the helper's part, is less than
   // what is left for the helper.
   let left = listed.slice(from).reduce((sum, p) => sum + cost(p), 0);
   let split = from;
   for (let here = 0; split < listed.length && here * (HELPER_PART / (1 - HELPER_PART)) < left; split++) {
-    here += costHere(listed[split]);
+    here += cost(listed[split]);
     left -= cost(listed[split]);
   }
   const here = new Set(names.slice(0, split));
@@ -475,12 +479,9 @@ function writeInHelper(type, listed, names, share, results, counted, spent, star
 // message from the page (a choice, a request) stops it at once; a change of type before anything
 // is chosen starts it again in the new type. The page is told the rounds' times, the first and
 // the last, which show whether the writer's code had become fast.
-// The rounds' sizes: small ones first, then two of a game background's size, which also make
+// The rounds' sizes (see WARM_TIER_SIZES), then two of a game background's size, which also make
 // room in the module's memory for the largest files a folder usually has.
-const WARM_SIZES = [...new Array(8).fill([256, 256]), [640, 480], [640, 480]];
-// The thrown-away ZIP holds WARM_ZIP_ENTRIES pieces of the last file: a ZIP of a folder has
-// many small entries, and fflate's code for each entry is made ready too.
-const WARM_ZIP_ENTRIES = 256;
+const WARM_SIZES = [...WARM_TIER_SIZES, [640, 480], [640, 480]];
 let messages = 0;  // messages from the page so far
 
 async function warmUp(type) {
@@ -502,10 +503,7 @@ async function warmUp(type) {
   await nextTask();
   if (asked !== messages) return;
   const t = performance.now();
-  const pieces = Array.from({ length: WARM_ZIP_ENTRIES }, (_, i) => ({
-    bytes: bytes.subarray(0, ((i % 16) + 1) * 256),
-  }));
-  warmZip(pieces);
+  warmZip(piecesOf(bytes));
   busy += performance.now() - t;
   postMessage({ op: 'warm', type, rounds, busy, ms: performance.now() - began });
 }

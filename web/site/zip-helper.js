@@ -6,11 +6,14 @@
 // as {op: 'written', run, index, unread: true}: the page's worker, which holds the files, writes
 // it itself.
 //
-// Once a choice is listed, the page's worker sends {op: 'keep', open, files: [{path, file}]}: the
-// files a "Download all" of that choice names by path; the helper reads them into its core
-// beforehand (up to KEEP_BYTES), so that a "Download all" does not wait for them.
+// Once a choice is listed, the page's worker sends {op: 'keep', open, files: [{path, file}],
+// pictures: [{path, entry}]}: the files a "Download all" of that choice names by path, and its
+// pictures in the order the helper is likely to write them. The helper reads the files into its
+// core beforehand (up to KEEP_BYTES), then decodes the pictures, which its core keeps (up to the
+// core's own bound) and writes from as the page's worker writes from those it decoded for the
+// grid: a "Download all" waits neither for the files nor for their decoding.
 import createQelva from './qelva.js';
-import { QelvaCore, instantiatedFrom, nextTask } from './core.js';
+import { QelvaCore, WARM_TIER_SIZES, instantiatedFrom, nextTask } from './core.js';
 
 const KEEP_BYTES = 64 * 1024 * 1024;
 
@@ -46,6 +49,13 @@ async function keep(m) {
     if (!core.putFile(c.path, read)) continue;
     kept.add(c.path);
     bytes += read.length;
+  }
+  for (const p of m.pictures) {
+    if (!kept.has(p.path)) continue;
+    await nextTask();  // a Download all asked for meanwhile goes first
+    if (mine !== latest) return;
+    const decoded = core.keepDecoded(p.path, p.entry);
+    if (decoded.ok && !decoded.kept) return;  // the core keeps no more
   }
 }
 
@@ -104,17 +114,14 @@ async function write(m) {
   if (loaded !== null && !kept.has(loaded)) core.dropFile(loaded);
 }
 
-// As the page's worker does while the page waits for a choice (see warmUp there): WARM_ROUNDS
-// writes of a made-up picture in the Download all type, one a task, stopped by a write.
-const WARM_SIZE = 256;
-const WARM_ROUNDS = 8;
-
+// As the page's worker does while the page waits for a choice (see warmUp there): writes of a
+// made-up picture in the Download all type, one a task, stopped by a write.
 async function warmUp(type) {
   const mine = latest;
   const core = await corePromise;
-  for (let round = 0; round < WARM_ROUNDS; round++) {
+  for (const [width, height] of WARM_TIER_SIZES) {
     await nextTask();
-    if (mine !== latest || !core.warmUp(type, WARM_SIZE, WARM_SIZE)) return;
+    if (mine !== latest || !core.warmUp(type, width, height)) return;
   }
 }
 

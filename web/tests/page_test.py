@@ -252,7 +252,7 @@ class PageTest(unittest.TestCase):
         # type chosen last): the two workers share the run.
         self.page = self.browser.open_page('?ahead=0')
         self.page.select_type('download-type', TYPES.index('png-t'))
-        self.assertEqual(len(self.page.wait_until_warmed_up(TYPES.index('png-t'))['rounds']), 10)
+        self.assertEqual(len(self.page.wait_until_warmed_up(TYPES.index('png-t'))['rounds']), 14)
         self.open_samples()
         for type_name in ('png-t', 'rle'):
             self.assert_zip_is_the_converters(self.page.download_all(TYPES.index(type_name)), type_name)
