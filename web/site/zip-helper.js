@@ -1,10 +1,9 @@
 // The second worker of a "Download all": the page's worker hands it the later part of the
 // pictures, it writes them on the other core with its own copy of the core (the module compiled
 // once, by the page's worker) and sends each file back, in order, as {op: 'written', run, index,
-// bytes, ms} or {op: 'written', run, index, message, ms} (ms: the core's time for it). A picture whose file it cannot read (or was not
-// given) comes back
-// as {op: 'written', run, index, unread: true}: the page's worker, which holds the files, writes
-// it itself.
+// bytes, ms} or {op: 'written', run, index, message, ms} (ms: the core's time for it). A picture
+// whose file it cannot read (or was not given) comes back as {op: 'written', run, index, unread:
+// true}: the page's worker, which holds the files, writes it itself.
 //
 // Once a choice is listed, the page's worker sends {op: 'keep', open, files: [{path, file}],
 // pictures: [{path, entry}]}: the files a "Download all" of that choice names by path, and its
