@@ -1,5 +1,5 @@
 // The WebAssembly core as JavaScript calls: files in, plans, decoded pictures and written files
-// out. Used by the page's worker, and by the binding tests under node.
+// out. Used by the page's worker, and by the binding tests under node (the page takes nextTask).
 
 // The converter's eight types, in its order (the number the core takes is the index).
 export const TYPES = ['bmp', 'rle', 'gif', 'gif-i', 'gif-t', 'gif-ti', 'png', 'png-t'];
@@ -134,11 +134,8 @@ export class QelvaCore {
   }
 }
 
-// Options for createQelva that instantiate an already compiled WebAssembly.Module, so that a
-// second worker given the module by postMessage does not compile it again. failed(error) is
-// called if it cannot be instantiated.
-// Lets messages waiting for a worker in first (a MessageChannel's task, which the browser does
-// not hold back as it may a chain of timeouts).
+// Lets the tasks waiting for a worker or the page in first (a MessageChannel's task, which the
+// browser does not hold back as it may a chain of timeouts).
 export function nextTask() {
   return new Promise((resolve) => {
     const channel = new MessageChannel();
@@ -150,6 +147,9 @@ export function nextTask() {
   });
 }
 
+// Options for createQelva that instantiate an already compiled WebAssembly.Module, so that a
+// second worker given the module by postMessage does not compile it again. failed(error) is
+// called if it cannot be instantiated.
 export function instantiatedFrom(module, failed) {
   return {
     instantiateWasm(imports, receive) {
