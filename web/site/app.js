@@ -61,6 +61,7 @@ function resetGrid() {
   items = [];
   queued = [];
   flushCost = 0;
+  flushWaiting = false;  // a batch still waiting for the last choice does not hold up this one
   $('grid').replaceChildren();
   $('failures').replaceChildren();
   $('failures-heading').hidden = true;
@@ -148,14 +149,16 @@ function updateCount() {
 }
 
 // Items are added in batches, at most once per frame, however fast the worker sends them. Each
-// batch has the browser lay the grid out again, which costs the more the larger the grid is, on
-// the thread that also hands the files over: while a choice is listed, a batch waits until the
-// page's thread has had GRID_SHARE times the last batch's cost for everything else.
+// batch has the browser lay the grid out and draw it again, which costs the more the larger the
+// grid is, on the thread that also hands the files over: while a choice is listed, a batch waits
+// until the page's thread has had GRID_SHARE times the last batch's cost for everything else.
 const GRID_SHARE = 3;
 let queued = [];
 let flushWaiting = false;
 let flushedAt = -Infinity;
-let flushCost = 0;  // the last batch's time, the layout and drawing of its frame included
+// The last batch's cost: from its start to the first task after its frame, so its items, the
+// frame's layout and drawing, and what the page's thread had waiting besides.
+let flushCost = 0;
 
 function addItem(m) {
   queued.push(m);
@@ -170,8 +173,9 @@ function scheduleFlush() {
   else requestAnimationFrame(flushItems);
 }
 
-// Items are added for at most this long in one frame, so that a large folder never holds the page.
-const ADD_MILLISECONDS = 8;
+// Items are made for at most this long in one frame, so that a large folder never holds the
+// page; enough for the worker's pictures of the time the batches wait, for a folder of thousands.
+const ADD_MILLISECONDS = 24;
 
 function flushItems() {
   flushWaiting = false;
@@ -185,7 +189,7 @@ function flushItems() {
   $('grid').append(fragment);
   updateCount();
   flushedAt = start;
-  setTimeout(() => {  // the first task after this frame
+  setTimeout(() => {
     flushCost = performance.now() - start;
   }, 0);
   if (queued.length) scheduleFlush();
