@@ -99,7 +99,7 @@ async function openFiles(chosen) {
     const each = (performance.now() - t) / files.length;
     if (i === 0) performance.measure('qelva-open-handler', 'qelva-open-start');
     i += files.length;
-    batch = Math.max(1, Math.min(HANDOVER_MOST, Math.floor(HANDOVER_MS / Math.max(each, HANDOVER_MS / HANDOVER_MOST))));
+    batch = Math.max(1, Math.min(HANDOVER_MOST, Math.floor(HANDOVER_MS / each)));
     await nextTask();
   }
 }

@@ -9,9 +9,9 @@
 // 'opened', and {op: 'ahead', open, type, count, busy, ms} once it has written ahead what it
 // will (count pictures, busy for busy ms over ms from its start); {op: 'type', type} says that
 // the Download all type has changed. Before any choice, {op: 'warm', type, rounds, busy, ms} says
-// that the start-up warm-up (see warmUp) is done. Later 'view', 'save' and 'zip' requests name pictures by
-// their index and are answered by 'picture', 'file', 'progress' and 'zip' messages carrying the
-// request's number. A "Download all" is shared with a second worker (zip-helper.js), started
+// that the start-up warm-up (see warmUp) is done. Later 'view', 'save' and 'zip' requests name
+// pictures by their index and are answered by 'picture', 'file', 'progress' and 'zip' messages
+// carrying the request's number. A "Download all" is shared with a second worker (zip-helper.js), started
 // with this one, on a machine of more than one core.
 import createQelva from './qelva.js';
 import { QelvaCore, TYPES, WARM_TIER_SIZES, instantiatedFrom, nextTask, rgbaOf, thumbnailOf } from './core.js';
@@ -419,13 +419,10 @@ function helperShare(listed, names, from) {
   const share = new Set();
   if (!helper || listed.length - from < 2) return share;
   const cost = (p) => p.pixels + PICTURE_COST;
-  // This worker takes pictures while its work, weighed against the helper's part, is less than
-  // what is left for the helper.
-  let left = listed.slice(from).reduce((sum, p) => sum + cost(p), 0);
+  const total = listed.slice(from).reduce((sum, p) => sum + cost(p), 0);
   let split = from;
-  for (let here = 0; split < listed.length && here * (HELPER_PART / (1 - HELPER_PART)) < left; split++) {
-    here += cost(listed[split]);
-    left -= cost(listed[split]);
+  for (let sum = 0; split < listed.length && sum < total * (1 - HELPER_PART); split++) {
+    sum += cost(listed[split]);
   }
   const here = new Set(names.slice(0, split));
   for (let i = split; i < listed.length; i++) {
